@@ -61,7 +61,10 @@ class WindowHost {
   virtual ~WindowHost() = default;
   virtual void ShowMainWindow(bool activate) = 0;
   virtual void HideMainWindow() = 0;
-  virtual void ShowFirstRunWizard() = 0;
+  // Shows the first-run wizard, which carries on the start-up when it
+  // finishes. Returns false where no wizard can be shown (the node then
+  // carries on by itself).
+  virtual bool ShowFirstRunWizard() = 0;
   virtual void ShowUpdateNotice() = 0;
   virtual void ShowOptionsDialog() = 0;
   virtual void ShowPeerMap() = 0;
