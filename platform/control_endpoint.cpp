@@ -42,27 +42,35 @@ bool ControlEndpoint::Open() {
   server_ = server;
   connect(server_, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* s = server_->nextPendingConnection()) {
+      s->setParent(this);
       connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-      connect(s, &QLocalSocket::readyRead, this, [this, s] {
-        while (s->canReadLine()) {
-          const QByteArray line = s->readLine().trimmed();
-          if (line == "close" || line == "quit") {
-            s->write("ok\n");
-            s->flush();
-            auto& handler = line == "close" ? onClose : onQuit;
-            if (handler) handler();
-          } else if (line == "ping") {
-            s->write("ok\n");
-          } else if (s->bytesAvailable() > 4096 || line.size() > 64) {
-            s->abort();
-            return;
-          }
-        }
-        if (s->bytesAvailable() > 4096) s->abort();
-      });
+      connect(s, &QLocalSocket::readyRead, this, [this, s] { Serve(s); });
     }
   });
   return true;
+}
+
+void ControlEndpoint::Serve(QLocalSocket* s) {
+  while (s->canReadLine()) {
+    const QByteArray line = s->readLine().trimmed();
+    if (line == "close" || line == "quit" || line == "ping") {
+      s->write("ok\n");
+      s->flush();
+      // The window may go away in the handler: run it after this event.
+      if (line != "ping") {
+        const bool isClose = line == "close";
+        QMetaObject::invokeMethod(this, [this, isClose] {
+          auto& handler = isClose ? onClose : onQuit;
+          if (handler) handler();
+        }, Qt::QueuedConnection);
+      }
+    } else {
+      s->abort();
+      return;
+    }
+  }
+  // Requests are short words; anything long without a line end is refused.
+  if (s->bytesAvailable() > 256) s->abort();
 }
 
 void ControlEndpoint::Close() {

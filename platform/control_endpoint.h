@@ -8,6 +8,7 @@
 #include <functional>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace orva {
 
@@ -25,6 +26,7 @@ class ControlEndpoint : public QObject {
   std::function<void()> onQuit;
 
  private:
+  void Serve(QLocalSocket* socket);
   QString name_;
   QLocalServer* server_ = nullptr;
 };

@@ -21,12 +21,10 @@ InstanceLock::~InstanceLock() = default;
 bool InstanceLock::TryAcquire() {
   if (lock_ && lock_->isLocked()) return true;
   lock_ = std::make_unique<QLockFile>(path_);
-  lock_->setStaleLockTime(0);  // stale only when the holder's process is gone
-  if (lock_->tryLock(0)) return true;
-  // A lock left behind by a crashed copy is taken over.
-  if (lock_->error() == QLockFile::LockFailedError && lock_->removeStaleLockFile())
-    return lock_->tryLock(0);
-  return false;
+  // Stale only when the holder's process is gone; a crashed copy's lock is
+  // then taken over by tryLock itself.
+  lock_->setStaleLockTime(0);
+  return lock_->tryLock(0);
 }
 
 }  // namespace orva
