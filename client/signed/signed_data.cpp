@@ -40,7 +40,7 @@ ExpiryTextError::ExpiryTextError(const QString& text)
 
 QDateTime ReadExpiryText(const QString& text) {
   static const QRegularExpression pattern(QStringLiteral(
-      R"(^\s*(\d{4})/(\d{1,2})/(\d{1,2})(?:\s+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
+      R"(^ *([0-9]{4})/([0-9]{1,2})/([0-9]{1,2})(?: +([0-9]{1,2}):([0-9]{1,2})(?::([0-9]{1,2}))?)? *$)"));
   QString readable = text;
   readable.replace(QLatin1Char('-'), QLatin1Char(':'));
   const QRegularExpressionMatch m = pattern.match(readable);
