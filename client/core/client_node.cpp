@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "client/core/named_sound.h"
 #include "client/core/ogg_player.h"
 #include "platform/control_endpoint.h"
 #include "platform/ini_file.h"
@@ -28,6 +29,13 @@ ClientNode::ClientNode(NodeOptions options, QObject* parent)
   if (!options_.programFolder.endsWith(QLatin1Char('/'))) options_.programFolder += QLatin1Char('/');
   ctx_.programFolder = options_.programFolder;
   ogg_ = std::make_unique<OggPlayer>(options_.programFolder);
+  wav_ = MakeSdlWavPlayer();
+  // Ogg files go to the Ogg playback of the sound subsystem once it is
+  // wired in; until then straight to the player, which skips them when the
+  // library is missing.
+  sound_ = std::make_unique<NamedSound>(options_.programFolder, wav_.get(),
+                                        [this](const QString& path) { ogg_->Play(path); });
+  ctx_.playNamedSound = [this](const QString& name) { sound_->PlayNamedSound(name); };
   mainTimer_.setInterval(60000);
   connect(&mainTimer_, &QTimer::timeout, this, &ClientNode::MainTimerTick);
 }

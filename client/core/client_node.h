@@ -17,6 +17,8 @@ namespace orva {
 
 class InstanceLock;
 class OggPlayer;
+class NamedSound;
+class WavPlayer;
 
 struct NodeOptions {
   QString programFolder;  // ends in "/"
@@ -107,6 +109,8 @@ class ClientNode : public QObject {
   QRandomGenerator random_;
   std::unique_ptr<InstanceLock> lock_;
   std::unique_ptr<OggPlayer> ogg_;
+  std::unique_ptr<WavPlayer> wav_;
+  std::unique_ptr<NamedSound> sound_;
   QTimer mainTimer_;
   bool started_ = false;  // past the single-instance check
   bool shuttingDown_ = false;

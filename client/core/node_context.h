@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 #include "client/core/log.h"
 #include "client/core/settings.h"
 #include "client/core/ui.h"
@@ -43,11 +45,17 @@ struct NodeContext {
   NetworkState net;
   LifecycleState life;
   NodeUi ui;
+  // Plays "snd/Orva_Snd<name>.wav" or ".ogg" of the program folder; set by
+  // the node (tests may record instead).
+  std::function<void(const QString& name)> playNamedSound;
 
   // Shortcuts used everywhere.
   void WriteLog(const QString& text, qint32 level) { log.WriteLog(text, level); }
   void SetStatus(const QString& text, qint32 level) { log.SetStatus(text, level); }
   QDateTime ProtocolNow() const { return clock.ProtocolNow(); }
+  void PlayNamedSound(const QString& name) {
+    if (playNamedSound) playNamedSound(name);
+  }
 };
 
 }  // namespace orva
