@@ -56,8 +56,11 @@ struct Player {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Mix_Init(MIX_INIT_OGG);
+    // The host program may play its own sounds through the same mixer; the
+    // mixer shares one open device between users that ask for the same
+    // format (and closes it when the format differs), so this is the format
+    // the host uses too. Opening and closing are counted by the mixer.
     if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
-      Mix_Quit();
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       return false;
     }
@@ -96,8 +99,8 @@ struct Player {
   void closeDevice() {
     stopMusic();
     if (!deviceOpen) return;
+    // Decoders stay loaded (Mix_Quit would take them from the host too).
     Mix_CloseAudio();
-    Mix_Quit();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     deviceOpen = false;
   }

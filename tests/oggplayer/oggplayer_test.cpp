@@ -1,5 +1,6 @@
 // The Ogg player library and its binding, played through SDL's dummy audio
 // driver with a real 0.6 s Ogg Vorbis tone (tone.ogg, made by oggenc).
+#include <SDL.h>
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
@@ -39,12 +40,12 @@ class OggPlayerTest : public ::testing::Test {
     return path;
   }
 
-  // Reads the position every 100 ms until two readings agree; returns the
+  // Reads the position every 300 ms until two readings agree; returns the
   // last reading, or -2 when it still moved after `limit`.
   qint64 WaitUntilStill(std::chrono::milliseconds limit = 3000ms) {
     qint64 last = player_.PlaybackPos();
-    for (auto waited = 0ms; waited < limit; waited += 100ms) {
-      Sleep(100ms);
+    for (auto waited = 0ms; waited < limit; waited += 300ms) {
+      Sleep(300ms);
       qint64 now = player_.PlaybackPos();
       if (now == last) return now;
       last = now;
@@ -144,6 +145,22 @@ TEST_F(OggPlayerTest, EndStopsPlaybackAndTheNextPlayReopensTheDevice) {
   player_.Play(tone);
   Sleep(250ms);
   EXPECT_GT(player_.PlaybackPos(), stopped);
+}
+
+TEST_F(OggPlayerTest, EndLeavesTheDeviceToTheHostProgramsOwnSounds) {
+  // The host plays its WAV sounds through the same mixer and device.
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_AUDIO), 0);
+  ASSERT_EQ(Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048), 0);
+  player_.Play(ToneCopy());
+  Sleep(100ms);
+  player_.End();
+  int frequency = 0;
+  Uint16 format = 0;
+  int channels = 0;
+  EXPECT_EQ(Mix_QuerySpec(&frequency, &format, &channels), 1);
+  Mix_CloseAudio();
+  EXPECT_EQ(Mix_QuerySpec(&frequency, &format, &channels), 0);
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 TEST(OggPlayerBinding, FolderWithoutLibraryTurnsOggOff) {
