@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
                              QStringLiteral("Listen address; also the source address of the "
                                             "server's own connections (all addresses)."),
                              QStringLiteral("ADDR"));
+  QCommandLineOption sourceOpt(QStringLiteral("source"),
+                               QStringLiteral("Source address of the server's own connections "
+                                              "(port check, injection); peers refuse 127.0.0.1."),
+                               QStringLiteral("ADDR"));
   QCommandLineOption keysOpt(QStringLiteral("keys"), QStringLiteral("Folder of the server keys."),
                              QStringLiteral("DIR"), QStringLiteral(ORVA_DEVNET_KEY_DIR));
   QCommandLineOption adminOpt(QStringLiteral("admin-port"),
@@ -58,7 +62,7 @@ int main(int argc, char** argv) {
   QCommandLineOption idleOpt(QStringLiteral("idle-timeout"),
                              QStringLiteral("Seconds a silent client is kept (30)."),
                              QStringLiteral("SECONDS"), QStringLiteral("30"));
-  parser.addOptions({portOpt, bindOpt, keysOpt, adminOpt, fanoutOpt, regionOpt, idleOpt});
+  parser.addOptions({portOpt, bindOpt, sourceOpt, keysOpt, adminOpt, fanoutOpt, regionOpt, idleOpt});
   parser.process(app);
 
   orva::devnet::ServerConfig config;
@@ -77,6 +81,10 @@ int main(int argc, char** argv) {
       return 2;
     }
     config.bindAddress = addr;
+  }
+  if (parser.isSet(sourceOpt) && !config.sourceAddress.setAddress(parser.value(sourceOpt))) {
+    std::fprintf(stderr, "orva_server: bad source address\n");
+    return 2;
   }
   config.keyDir = parser.value(keysOpt);
   bool ok1 = false, ok2 = false, ok3 = false;

@@ -70,6 +70,7 @@ quint16 NetworkServer::Port() const { return listener_ ? listener_->serverPort()
 quint16 NetworkServer::AdminPort() const { return admin_ ? admin_->Port() : 0; }
 
 QHostAddress NetworkServer::SourceAddress() const {
+  if (!config_.sourceAddress.isNull()) return config_.sourceAddress;
   const QHostAddress& a = config_.bindAddress;
   if (a == QHostAddress::Any || a == QHostAddress::AnyIPv4 || a == QHostAddress::AnyIPv6)
     return QHostAddress();

@@ -20,6 +20,10 @@ class AdminEndpoint;
 
 struct ServerConfig {
   QHostAddress bindAddress = QHostAddress::AnyIPv4;
+  // Local address of the connections the server opens (port check,
+  // injection); null: the bind address when it is a single address.
+  // Peers refuse links that come from 127.0.0.1.
+  QHostAddress sourceAddress;
   quint16 port = 6910;          // 0: any free port (tests)
   bool adminEnabled = true;
   quint16 adminPort = 6920;     // on 127.0.0.1 only; 0: any free port

@@ -16,6 +16,8 @@ QString ExpiryText(const QDateTime& t) {
 std::optional<QDateTime> ParseExpiryText(const QString& text) {
   QDateTime t = QDateTime::fromString(text, QStringLiteral("yyyy/MM/dd HH-mm-ss"));
   if (!t.isValid()) return std::nullopt;
+  // The text is the network's (Japan) time, not the machine's.
+  t.setTimeZone(QTimeZone(9 * 3600));
   return t;
 }
 
