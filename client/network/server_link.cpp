@@ -257,12 +257,20 @@ void ServerLink::SendServerLine(const QString& text) {
   socket_->flush();
 }
 
+ServerLine ParseServerLine(const QString& line) {
+  ServerLine parsed;
+  parsed.valid = line.size() >= 5 && line.mid(3, 2) == QStringLiteral(" 1") &&
+                 (line.size() < 6 || line[5] == QLatin1Char(' '));
+  if (!parsed.valid) return parsed;
+  parsed.code = line.left(3).toInt(&parsed.codeIsNumber);
+  if (line.size() >= 7) parsed.arguments = line.mid(6).split(QLatin1Char(':'));
+  return parsed;
+}
+
 void ServerLink::HandleServerLine(const QString& line) {
   try {
-    bool valid = line.size() >= 5 && line.mid(3, 2) == QStringLiteral(" 1");
-    // A sixth character must be the blank before the arguments.
-    if (valid && line.size() >= 6 && line[5] != QLatin1Char(' ')) valid = false;
-    if (!valid) {
+    const ServerLine parsed = ParseServerLine(line);
+    if (!parsed.valid) {
       ctx_.WriteLog(QStringLiteral("サーバーからのデータが不正です"), 3);
       ctx_.WriteLog(QStringLiteral("別サーバーに接続します..."), 1);
       // With no exchange running there is nothing to reconnect for.
@@ -273,12 +281,8 @@ void ServerLink::HandleServerLine(const QString& line) {
       }
       return;
     }
-    bool isNumber = false;
-    const int code = line.left(3).toInt(&isNumber);
-    if (!isNumber) throw NetError(kErrTypeMismatch, QStringLiteral("Type mismatch"));
-    QStringList arguments;
-    if (line.size() >= 7) arguments = line.mid(6).split(QLatin1Char(':'));
-    sequence_->DispatchServerResponse(code, arguments);
+    if (!parsed.codeIsNumber) throw NetError(kErrTypeMismatch, QStringLiteral("Type mismatch"));
+    sequence_->DispatchServerResponse(parsed.code, parsed.arguments);
   } catch (const NetError& e) {
     LogError(QStringLiteral("データ解析中エラー："), e);
   }

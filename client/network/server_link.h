@@ -50,6 +50,19 @@ inline constexpr int kErrNotConnected = 40006;    // send on a closed server soc
 // server are drawn half as often as each of the others.
 int DrawServerIndex(double r, int lastServerIndex);
 
+// One response line taken apart: the code and the ":"-separated arguments
+// from the seventh character on (empty fields kept). A line is invalid
+// unless characters 4 and 5 are " 1" and a sixth character, when present,
+// is a blank; `codeIsNumber` is false when the first three characters are
+// not a number.
+struct ServerLine {
+  bool valid = false;
+  bool codeIsNumber = false;
+  int code = 0;
+  QStringList arguments;
+};
+ServerLine ParseServerLine(const QString& line);
+
 class ServerLink : public QObject {
   Q_OBJECT
 
