@@ -144,6 +144,8 @@ struct PortCase {
   const char* portDisplay;
 };
 
+void PrintTo(const PortCase& c, std::ostream* os) { *os << c.name; }
+
 class PortCheck : public Conversation, public ::testing::WithParamInterface<PortCase> {};
 
 TEST_P(PortCheck, SkipsOrRunsThePortCheck) {
@@ -287,6 +289,8 @@ struct DisruptionCase {
   const char* logged;
   const char* sent;  // a request that the client must have sent, or ""
 };
+
+void PrintTo(const DisruptionCase& c, std::ostream* os) { *os << c.name; }
 
 class Disruption : public Conversation, public ::testing::WithParamInterface<DisruptionCase> {};
 

@@ -92,6 +92,8 @@ struct DownCase {
   const char* tip;
 };
 
+void PrintTo(const DownCase& c, std::ostream* os) { *os << c.name; }
+
 class EveryServerDown : public ::testing::TestWithParam<DownCase> {};
 
 TEST_P(EveryServerDown, TriesEachServerOnceThenGivesTheOutcome) {
