@@ -8,6 +8,7 @@
 #include <openssl/rsa.h>
 #include <openssl/x509.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 
@@ -46,14 +47,16 @@ bool IsRsa(const EVP_PKEY* key) {
   return key != nullptr && EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA;
 }
 
-int Base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
+constexpr std::array<qint8, 256> MakeBase64Table() {
+  std::array<qint8, 256> table{};
+  for (auto& v : table) v = -1;
+  const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(alphabet[i])] = static_cast<qint8>(i);
+  return table;
 }
+constexpr std::array<qint8, 256> kBase64Values = MakeBase64Table();
+
+int Base64Value(char c) { return kBase64Values[static_cast<unsigned char>(c)]; }
 
 QByteArray PublicDer(EVP_PKEY* key) {
   ClearErrors clear;
@@ -171,11 +174,11 @@ Pkey GenerateFromPrimes(int bits, unsigned long exponent) {
 // ---------------------------------------------------------------- base64
 
 std::optional<QByteArray> Base64Decode(const QByteArray& text, qsizetype capacity) {
-  QByteArray out;
-  out.reserve(text.size() / 4 * 3 + 3);
+  QByteArray out(text.size() / 4 * 3 + 3, '\0');
+  char* o = out.data();
   quint32 group = 0;
   int inGroup = 0;   // characters of the current group of four
-  int padding = 0;   // "=" seen; only more "=" (or line breaks) may follow
+  int padding = 0;   // "=" seen; 3 once a padded group is closed
   for (const char c : text) {
     if (c == '\r' || c == '\n') continue;
     if (c == '=') {
@@ -185,22 +188,23 @@ std::optional<QByteArray> Base64Decode(const QByteArray& text, qsizetype capacit
       ++inGroup;
     } else {
       const int value = Base64Value(c);
-      if (value < 0 || padding > 0) return std::nullopt;
+      if (value < 0 || padding > 0) return std::nullopt;  // nothing but "=" after "="
       group = (group << 6) | static_cast<quint32>(value);
       ++inGroup;
     }
     if (inGroup == 4) {
       const int dataChars = 4 - padding;
       group <<= 6 * padding;
-      out.append(static_cast<char>((group >> 16) & 0xFF));
-      if (dataChars >= 3) out.append(static_cast<char>((group >> 8) & 0xFF));
-      if (dataChars >= 4) out.append(static_cast<char>(group & 0xFF));
+      *o++ = static_cast<char>((group >> 16) & 0xFF);
+      if (dataChars >= 3) *o++ = static_cast<char>((group >> 8) & 0xFF);
+      if (dataChars >= 4) *o++ = static_cast<char>(group & 0xFF);
       group = 0;
       inGroup = 0;
       if (padding > 0) padding = 3;  // the group is closed; nothing may follow
     }
   }
   if (inGroup != 0) return std::nullopt;
+  out.truncate(o - out.constData());
   if (capacity >= 0 && out.size() > capacity) return std::nullopt;
   return out;
 }

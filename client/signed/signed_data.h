@@ -140,6 +140,10 @@ class SignedData {
   };
 
   bool Duplicate(const QString& signature, const QString& digest) const;
+  bool VerifyServer(const QString& signature, const QString& expiryText,
+                    const QByteArray& dataDigest, int skip);
+  // A level-0 line ending in an elapsed-time figure.
+  void LogFigure(const QString& text);
   void Log(const QString& text, qint32 level) { node_.WriteLog(text, level); }
 
   NodeContext& node_;
