@@ -48,6 +48,16 @@ bool PeerRegistry::Join(qint32 id, quint16 port, int areaCode, int connected, in
   if (r->listenPort != port) r->reachable = false;
   r->listenPort = port;
   r->joined = true;
+  // A peer that joins again from the same address and port (a restart
+  // without leave) replaces its old registration.
+  for (auto it = peers_.begin(); it != peers_.end();) {
+    if (it.key() != id && it->listenPort == port &&
+        it->address.isEqual(r->address, QHostAddress::ConvertV4MappedToIPv4))
+      it = peers_.erase(it);
+    else
+      ++it;
+  }
+  r = Find(id);
   r->areaCode = areaCode;
   r->connected = connected;
   r->maxPeers = maxPeers;

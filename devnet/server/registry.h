@@ -42,7 +42,8 @@ class PeerRegistry {
   const PeerRecord* Find(qint32 id) const;
 
   void SetPortCheck(qint32 id, quint16 port, bool reachable);
-  // 116: confirms the ID. Returns false when the ID is unknown.
+  // 116: confirms the ID; an older record of the same address and port goes.
+  // Returns false when the ID is unknown.
   bool Join(qint32 id, quint16 port, int areaCode, int connected, int maxPeers, qint64 nowMs);
   void SetLinkedPeers(qint32 id, QList<qint32> peers);
   // 123: the echo. Returns false when the peer is not joined.

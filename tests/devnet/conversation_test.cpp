@@ -142,6 +142,16 @@ TEST_F(Conversation, EchoRekeyAndLeave) {
   EXPECT_EQ(server_->Registry().Find(id.toInt()), nullptr);
 }
 
+TEST_F(Conversation, RejoinFromTheSameAddressAndPortReplacesTheOldRecord) {
+  FakePeer a(QStringLiteral("127.0.0.2"));
+  const qint32 first = JoinAs(Port(), QStringLiteral("127.0.0.2"), a.Port());
+  const qint32 second = JoinAs(Port(), QStringLiteral("127.0.0.2"), a.Port());
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(server_->Registry().Find(first), nullptr);
+  EXPECT_EQ(server_->Registry().JoinedCount(), 1);
+  EXPECT_EQ(server_->Registry().RegionCountList(), u"250,1");
+}
+
 TEST_F(Conversation, PeerWithoutEchoFor25MinutesIsForgotten) {
   FakePeer a(QStringLiteral("127.0.0.2"));
   const qint32 id = JoinAs(Port(), QStringLiteral("127.0.0.2"), a.Port());
