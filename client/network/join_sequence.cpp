@@ -105,7 +105,7 @@ void JoinSequence::Dispatch(int code, const QStringList& args) {
       } else {
         Send(QStringLiteral("192 1 Protocol_version_incompatible"));
         ctx_.WriteLog(QStringLiteral("サーバーが古く互換性がありません。再接続します"), 1);
-        link_.ConnectServer(purpose);
+        link_.Reconnect(purpose);
       }
       break;
     }
@@ -224,7 +224,7 @@ void JoinSequence::Dispatch(int code, const QStringList& args) {
       if (purpose == kPurposeEcho || purpose == kPurposeLeave) {
         Send(QStringLiteral("119 1"));
       } else if (purpose == kPurposeJoin) {
-        link_.ConnectServer(kPurposeJoin);
+        link_.Reconnect(kPurposeJoin);
       }
       break;
 
@@ -242,7 +242,7 @@ void JoinSequence::Dispatch(int code, const QStringList& args) {
         ctx_.WriteLog(QStringLiteral("IPアドレスが変わっています。"), 1);
         ctx_.WriteLog(QStringLiteral("ネットワークに参加しなおします..."), 1);
         peers_.CloseAllPeers();
-        link_.ConnectServer(kPurposeJoin);
+        link_.Reconnect(kPurposeJoin);
       } else if (purpose == kPurposeLeave) {
         Send(QStringLiteral("119 1"));
       }

@@ -18,11 +18,14 @@ namespace {
 // Attempts whose connect never completes are given up after Server_Timeout;
 // the connection wait polls in steps of this many milliseconds.
 constexpr int kWaitStepMs = 20;
+// Connection waits stacked inside each other before reconnects are handed
+// to the innermost wait instead.
+constexpr int kMaxNesting = 8;
 
-struct FlagGuard {
-  explicit FlagGuard(bool& flag) : flag(flag) { flag = true; }
-  ~FlagGuard() { flag = false; }
-  bool& flag;
+struct DepthGuard {
+  explicit DepthGuard(int& depth) : depth(depth) { ++depth; }
+  ~DepthGuard() { --depth; }
+  int& depth;
 };
 
 }  // namespace
@@ -78,18 +81,13 @@ void ServerLink::CloseServerSocket() {
 }
 
 void ServerLink::ConnectServer(quint32 purpose) {
-  if (inConnect_) {
-    // Entered from an event inside the running connection wait: take over
-    // that call instead of nesting a second wait inside it.
-    ctx_.net.linkPurpose = purpose;
-    CloseServerSocket();
-    restartPurpose_ = purpose;
-    restartRequested_ = true;
-    return;
-  }
-  FlagGuard guard(inConnect_);
+  // A call from an event inside a running wait (menu, timer, shutdown)
+  // runs here and now; the interrupted call then finds itself replaced and
+  // returns without a word.
+  DepthGuard guard(depth_);
+  const quint64 call = ++calls_;
   try {
-    while (RunConnect(purpose) == Outcome::Restart) purpose = restartPurpose_;
+    while (RunConnect(purpose, call) == Outcome::Restart) purpose = restartPurpose_;
   } catch (const NetError& e) {
     LogError(QStringLiteral("サーバー接続中エラー："), e);
   } catch (const std::exception& e) {
@@ -97,7 +95,22 @@ void ServerLink::ConnectServer(quint32 purpose) {
   }
 }
 
-ServerLink::Outcome ServerLink::RunConnect(quint32 purpose) {
+void ServerLink::Reconnect(quint32 purpose) {
+  if (depth_ < kMaxNesting) {
+    ConnectServer(purpose);
+    return;
+  }
+  // Servers that answer badly again and again, each answer handled inside
+  // the previous connection wait, would stack waits without end: from this
+  // depth on, close now and let the innermost wait start over with this
+  // purpose.
+  ctx_.net.linkPurpose = purpose;
+  CloseServerSocket();
+  restartPurpose_ = purpose;
+  restartRequested_ = true;
+}
+
+ServerLink::Outcome ServerLink::RunConnect(quint32 purpose, quint64 call) {
   restartRequested_ = false;
   ctx_.net.linkPurpose = purpose;
   CloseServerSocket();
@@ -139,7 +152,11 @@ ServerLink::Outcome ServerLink::RunConnect(quint32 purpose) {
         CloseServerSocket();
         return Outcome::Done;
       }
-      if (restartRequested_) return Outcome::Restart;
+      if (restartRequested_) {
+        restartRequested_ = false;
+        return Outcome::Restart;
+      }
+      if (call != calls_) return Outcome::Done;  // a later call took over
       if (attemptConnected_) return Outcome::Done;
       if (attemptFailed_) break;
       if (static_cast<qint64>(TickCount() - start) >= ctx_.settings.Server_Timeout) break;
@@ -241,7 +258,7 @@ void ServerLink::HandleServerClose() {
     if (ctx_.net.linkPurpose != kPurposeNone) {
       ctx_.WriteLog(QStringLiteral("処理中にサーバーから切断されました。再接続しています..."), 3);
       ctx_.SetStatus(QStringLiteral("再接続中..."), 1);
-      ConnectServer(ctx_.net.linkPurpose);
+      Reconnect(ctx_.net.linkPurpose);
     }
   } catch (const NetError& e) {
     LogError(QStringLiteral("サーバ切断中エラー："), e);
@@ -275,7 +292,7 @@ void ServerLink::HandleServerLine(const QString& line) {
       ctx_.WriteLog(QStringLiteral("別サーバーに接続します..."), 1);
       // With no exchange running there is nothing to reconnect for.
       if (ctx_.net.linkPurpose != kPurposeNone) {
-        ConnectServer(ctx_.net.linkPurpose);
+        Reconnect(ctx_.net.linkPurpose);
       } else {
         CloseServerSocket();
       }

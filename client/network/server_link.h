@@ -88,10 +88,16 @@ class ServerLink : public QObject {
   // Connects to a server for `purpose` (kPurposeJoin/Echo/Leave). Waits,
   // processing events, up to Server_Timeout ms per server; a refused
   // connection moves on to the next server as soon as it is reported. Gives
-  // up at once when quitState becomes 1. Called while another ConnectServer
-  // is waiting (from an event inside the wait), it closes the running
-  // connection and the waiting call starts over with the new purpose.
+  // up at once when quitState becomes 1. Called from an event inside
+  // another call's wait (menu, main timer, shutdown), it closes that
+  // connection and runs in full; the interrupted call then returns quietly.
   void ConnectServer(quint32 purpose);
+
+  // A new connection that the exchange itself asks for (server closed,
+  // invalid line, 192, 293, 294, 298, 299): ConnectServer, except deep
+  // inside stacked connection waits, where it closes the connection and
+  // the innermost wait starts over with `purpose`.
+  void Reconnect(quint32 purpose);
 
   // Sends `text` + CR LF in code page 932. Two requests in one send are
   // passed joined by CR LF. Throws NetError when no server is connected.
@@ -114,7 +120,7 @@ class ServerLink : public QObject {
 
  private:
   enum class Outcome { Done, Restart };
-  Outcome RunConnect(quint32 purpose);
+  Outcome RunConnect(quint32 purpose, quint64 call);
   void StartAttempt(const QString& host);
   void OnConnected(QTcpSocket* socket);
   void OnSocketError(QTcpSocket* socket);
@@ -139,7 +145,8 @@ class ServerLink : public QObject {
   bool attemptConnected_ = false;
   bool attemptFailed_ = false;
 
-  bool inConnect_ = false;
+  int depth_ = 0;          // ConnectServer calls on the stack
+  quint64 calls_ = 0;      // ConnectServer calls so far
   bool restartRequested_ = false;
   quint32 restartPurpose_ = 0;
 };

@@ -188,6 +188,33 @@ TEST(ServerLinkWait, CallDuringTheWaitTakesOverWithItsPurpose) {
   EXPECT_EQ(node.ctx.net.linkPurpose, kPurposeEcho);
 }
 
+TEST(ServerLinkWait, LeaveOnExitDuringAJoinWaitCompletesInsideThatWait) {
+  SilentServer silent(QStringLiteral("127.0.9.24"));
+  ServerFarm farm(1, silent.Port(), QStringLiteral("127.0.9.25"));
+  ASSERT_TRUE(farm.Listening());
+  farm.script.reply = [](const QString& line, int) {
+    return QList<QByteArray>{line.startsWith("131") ? "212 1 0.34\r\n" : "239 1\r\n"};
+  };
+  TestNode node({QStringLiteral("127.0.9.24"), QStringLiteral("127.0.9.25")}, silent.Port());
+  node.ctx.settings.Server_Timeout = 5000;
+  node.ctx.net.ownPeerId = 42;
+  QList<double> draws{0.0, 0.9};  // the join waits on the silent server, the leave reaches the other
+  node.link->SetRandomSource([&draws] { return draws.isEmpty() ? 0.5 : draws.takeFirst(); });
+  bool leftInTime = false;
+  // What shutdown does while a join is waiting: leave, and wait for the peer ID to clear.
+  QTimer::singleShot(100, [&] {
+    node.ctx.life.quitState = 2;
+    node.link->ConnectServer(kPurposeLeave);
+    leftInTime = WaitUntil([&node] { return node.ctx.net.ownPeerId == 0; }, 3000);
+    node.ctx.life.quitState = 1;
+  });
+  node.link->ConnectServer(kPurposeJoin);
+  EXPECT_TRUE(leftInTime);
+  EXPECT_EQ(farm.lines, QStringList({"131 1 0.32:Orva_Client:Beta3_Rev1011", "128 1 42:Unknown"}));
+  EXPECT_EQ(Failures(node), 0);
+  EXPECT_EQ(node.ctx.life.joinRetryPending, 0);
+}
+
 TEST(ServerLinkWait, ConnectsFromTheBindAddress) {
   ServerFarm farm(1, 6910, QStringLiteral("127.0.0.2"));
   ASSERT_TRUE(farm.Listening());
