@@ -38,6 +38,10 @@ ClientNode::ClientNode(NodeOptions options, QObject* parent)
   ctx_.playNamedSound = [this](const QString& name) { sound_->PlayNamedSound(name); };
   mainTimer_.setInterval(60000);
   connect(&mainTimer_, &QTimer::timeout, this, &ClientNode::MainTimerTick);
+  soundTimer_.setInterval(500);
+  connect(&soundTimer_, &QTimer::timeout, this, [this] {
+    if (hooks_.soundTimerTick) hooks_.soundTimerTick();
+  });
 }
 
 ClientNode::~ClientNode() = default;
@@ -233,7 +237,7 @@ void ClientNode::Shutdown() {
   if (shuttingDown_ || ended_) return;
   shuttingDown_ = true;
   mainTimer_.stop();
-  if (hooks_.stopSoundTimer) hooks_.stopSoundTimer();
+  soundTimer_.stop();
   // A copy that ended at the instance check touched no socket and must not.
   if (started_ && ctx_.settings.Use_UPnP == 1 && hooks_.removePortMapping) hooks_.removePortMapping();
   if (hooks_.stopOgg) hooks_.stopOgg();

@@ -49,7 +49,7 @@ struct NodeHooks {
   std::function<void()> quakeRedisplay;
   std::function<void()> sendUserQuake;
   std::function<void()> removePortMapping;
-  std::function<void()> stopSoundTimer;
+  std::function<void()> soundTimerTick;     // every 500 ms while enabled
   std::function<void()> stopOgg;  // stops an Ogg sound that is playing
   std::function<void()> setIntensityColours;
 };
@@ -89,6 +89,8 @@ class ClientNode : public QObject {
   bool Joined() const { return ctx_.net.ownPeerId != 0; }
   bool KeyExpired() const;
   QTimer& MainTimer() { return mainTimer_; }
+  // The playback monitor's timer: 500 ms, disabled at start.
+  QTimer& SoundTimer() { return soundTimer_; }
   // Upper bound of the leave wait during shutdown, in milliseconds.
   int leaveWaitLimitMs = 30000;
 
@@ -112,6 +114,7 @@ class ClientNode : public QObject {
   std::unique_ptr<WavPlayer> wav_;
   std::unique_ptr<NamedSound> sound_;
   QTimer mainTimer_;
+  QTimer soundTimer_;
   bool started_ = false;  // past the single-instance check
   bool shuttingDown_ = false;
   bool ended_ = false;
