@@ -84,11 +84,8 @@ void PeerRelay::Accepted(int code, qint64 hops, const QString& rest, int slot) {
 }
 
 void PeerRelay::Dispatch(int code, qint64 received, const QString& rest, const QStringList& f, int slot) {
-  if (profile_.withinHopLimit && !profile_.withinHopLimit(static_cast<qint32>(qBound<qint64>(
-                                                              INT32_MIN, received, INT32_MAX)),
-                                                          ctx_.net.totalPeers)) {
-    return;
-  }
+  const qint32 hopField = static_cast<qint32>(std::clamp<qint64>(received, INT32_MIN, INT32_MAX));
+  if (profile_.withinHopLimit && !profile_.withinHopLimit(hopField, ctx_.net.totalPeers)) return;
   const qint64 hops = received + 1;
   if (links_.HandleHandshake(code, f, slot)) return;
 
