@@ -23,7 +23,7 @@ def region_projection(bumps=None, south=None, ogasawara=None):
         # Sakishima, Okinawa, Daito and Amami; fitted to the Yaeyama box below.
         south = Inset((122.0, 132.0), (24.0, 29.0), 14.1, 14.0, 122.93, 24.61, 227.0, 431.0)
     if ogasawara is None:
-        ogasawara = Inset((141.0, 143.0), (24.0, 28.5), 30.0, 30.0, 142.19, 27.09, 440.0, 410.0)
+        ogasawara = Inset((141.0, 143.0), (24.0, 28.5), 45.0, 45.0, 142.19, 27.09, 462.0, 405.0)
     return MapProjection(32.0, 9.0, 369.77, 312.30, bumps=bumps,
                          insets=[south, ogasawara], keep=keep_main)
 
@@ -35,7 +35,7 @@ def fit_region_projection(cells, log=print):
     south = proj.insets[0]
     targets = {c: (x, y, w, h) for c, x, y, w, h in FIXED_BOXES}
     for it in range(12):
-        lab = raster.rasterise(cells, proj, REGION_W, REGION_H)
+        lab = raster.rasterise_with_islands(cells, proj, REGION_W, REGION_H)
         done = True
         for code, bump in ((250, b_t), (10, b_i)):
             x, y, w, h = raster.bbox(lab, code)

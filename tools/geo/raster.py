@@ -59,3 +59,17 @@ def bbox(labels, code):
     if len(xs) == 0:
         return None
     return xs.min(), ys.min(), xs.max() - xs.min() + 1, ys.max() - ys.min() + 1
+
+
+# Regions made of small islands: their pixels count as land from a smaller
+# share of covered subpixels, so that small islands stay on the map.
+ISLAND_CODES = {255, 260, 265, 305, 514, 630, 635, 680, 685, 700, 701, 702, 705, 706, 710}
+
+
+def rasterise_with_islands(cells, proj, width, height, ss=4, min_cover=6, island_cover=2,
+                           island_codes=ISLAND_CODES):
+    main = rasterise(cells, proj, width, height, ss, min_cover)
+    loose = rasterise(cells, proj, width, height, ss, island_cover)
+    add = (main == 0) & np.isin(loose, list(island_codes))
+    main[add] = loose[add]
+    return main
