@@ -15,6 +15,7 @@ from scipy import ndimage
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True
 
 import geodata as gd          # noqa: E402
 import labels                 # noqa: E402
@@ -363,7 +364,8 @@ def main():
     log("tsunami map done")
 
     # ---- remaining pictures
-    pictures.write_all(RES, CONTACT, rgb, log)
+    main_land = (lab > 0) & ~np.isin(lab, list(raster.ISLAND_CODES - {305, 514, 630, 635, 680}))
+    pictures.write_all(RES, CONTACT, rgb, main_land, log)
     write_cmake_list()
     log("done")
 

@@ -69,20 +69,18 @@ def gradient(w, h, top, bottom):
     return Image.fromarray(np.repeat(arr, w, axis=1).astype(np.uint8))
 
 
-def japan_silhouette(region_rgb, size, colour):
-    """Japan from the region map as a solid shape of the given size."""
-    arr = np.asarray(region_rgb)
-    sea = np.all(arr == arr[0, 0], axis=2)
-    mask = Image.fromarray(np.where(sea, 0, 255).astype(np.uint8)).crop((30, 0, 600, 450))
+def japan_silhouette(land, size, colour):
+    """Japan's main islands from the region map as a solid shape of the given size."""
+    mask = Image.fromarray(np.where(land, 255, 0).astype(np.uint8)).crop((30, 0, 600, 450))
     mask = mask.resize(size, Image.LANCZOS)
     layer = Image.new("RGB", size, colour)
     return layer, mask
 
 
-def wizard_page(region_rgb, title, sub, motif):
+def wizard_page(land, title, sub, motif):
     w, h = 128, 200
     img = gradient(w, h, (28, 64, 128), (120, 176, 224))
-    layer, mask = japan_silhouette(region_rgb, (120, 95), (236, 240, 244))
+    layer, mask = japan_silhouette(land, (120, 95), (236, 240, 244))
     img.paste(layer, (4, 52), mask)
     d = ImageDraw.Draw(img)
     d.text((8, 8), "Orvalis", fill=(255, 255, 255), font=font(18, True))
@@ -207,15 +205,15 @@ def plugin_icon(state, size):
     return img.resize((size, size), Image.LANCZOS)
 
 
-def write_all(res, contact, region_rgb, log):
+def write_all(res, contact, region_rgb, land, log):
     custom = os.path.join(res, "custom")
     icons = os.path.join(res, "icon")
     os.makedirs(icons, exist_ok=True)
     pics = {
         102: small_region_map(region_rgb),
-        103: wizard_page(region_rgb, "地域を設定します", "地震感知情報", "region"),
-        107: wizard_page(region_rgb, "情報共有プラグイン", "メッセージ", "plugin"),
-        104: wizard_page(region_rgb, "設定が完了しました", "", "done"),
+        103: wizard_page(land, "地域を設定します", "地震感知情報", "region"),
+        107: wizard_page(land, "情報共有プラグイン", "メッセージ", "plugin"),
+        104: wizard_page(land, "設定が完了しました", "", "done"),
         105: tips_picture(),
         106: legend(),
     }

@@ -177,7 +177,7 @@ def build(cells, region_list, log):
     _, (ri, ci) = ndimage.distance_transform_edt(band_src == 0, return_indices=True)
     near = band_src[ri, ci]
     dist = ndimage.distance_transform_edt(band_src == 0)
-    band = np.where((band_src > 0) | (sea & (dist <= 1.5)), near, 0)
+    band = np.where((band_src > 0) | (sea & (dist <= 2.3)), near, 0)
 
     tiles = []
     for slot in range(1, 67):
