@@ -64,9 +64,9 @@ def land_grid():
         subprocess.run(["gmt", "grdlandmask",
                         f"-R{LAND_W:g}/{LAND_E:g}/{LAND_S:g}/{LAND_N:g}",
                         f"-I{LAND_STEP:g}", "-Dh", "-N0/1/0/1/0", "-r", "-G" + nc],
-                       check=True)
+                       check=True, cwd=CACHE)
         with open(raw, "wb") as f:
-            subprocess.run(["gmt", "grd2xyz", nc, "-ZTLc"], check=True, stdout=f)
+            subprocess.run(["gmt", "grd2xyz", nc, "-ZTLc"], check=True, stdout=f, cwd=CACHE)
     nx = round((LAND_E - LAND_W) / LAND_STEP)
     ny = round((LAND_N - LAND_S) / LAND_STEP)
     return np.fromfile(raw, dtype=np.uint8).reshape(ny, nx)
@@ -89,7 +89,7 @@ def prefecture_rings():
     txt = _cache("prefs.txt")
     if not os.path.exists(txt):
         subprocess.run(["Rscript", os.path.join(HERE, "export_prefectures.R"), txt],
-                       check=True)
+                       check=True, cwd=CACHE)
     rings = {}
     cur = None
     with open(txt) as f:
