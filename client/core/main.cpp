@@ -13,6 +13,8 @@
 #include "client/core/client_wiring.h"
 #include "client/core/headless_ui.h"
 #include "client/core/main_window.h"
+#include "client/quake/bulletin_widgets.h"
+#include "client/quake/quake_assets.h"
 #include "platform/termination.h"
 
 namespace {
@@ -87,12 +89,18 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<orva::HeadlessUi> headlessUi;
   std::unique_ptr<orva::MainWindow> window;
+  std::unique_ptr<orva::quake::BulletinWidgets> bulletins;
   if (headless) {
     headlessUi = std::make_unique<orva::HeadlessUi>(node);
     headlessUi->Attach();
   } else {
     window = std::make_unique<orva::MainWindow>(node);
     window->Attach();
+    bulletins = std::make_unique<orva::quake::BulletinWidgets>(wiring.Assets());
+    bulletins->boxes = window.get();
+    bulletins->applicationTitle = orva::ClientNode::WindowTitle();
+    wiring.AttachScreens(bulletins.get(), bulletins.get());
+    window->unloadSecondaryWindows = [&bulletins] { bulletins->Unload(); };
   }
   // A signal from the system closes the program like any close that does
   // not come from the close box; a second one ends it at once.

@@ -305,7 +305,9 @@ void MainWindow::ShowUpdateNotice() {}
 void MainWindow::ShowOptionsDialog() {}
 void MainWindow::ShowPeerMap() {}
 void MainWindow::ShowTips() {}
-void MainWindow::UnloadSecondaryWindows() {}
+void MainWindow::UnloadSecondaryWindows() {
+  if (unloadSecondaryWindows) unloadSecondaryWindows();
+}
 
 void MainWindow::EndProgram(int exitCode) {
   ending_ = true;

@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 
 #include <array>
+#include <functional>
 #include <map>
 
 #include "client/core/client_node.h"
@@ -59,6 +60,9 @@ class MainWindow : public QMainWindow,
   void ShowTips() override;
   void UnloadSecondaryWindows() override;
   void EndProgram(int exitCode) override;
+
+  // Unloads the windows that other subsystems own (quake, tsunami, ...).
+  std::function<void()> unloadSecondaryWindows;
 
   QString LogText() const;
   QString StatusValue(StatusField field) const;
