@@ -10,10 +10,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "client/quake/tables.h"
 #include "platform/control_endpoint.h"
 
 namespace orva {
@@ -35,6 +35,7 @@ constexpr StatusRow kStatusRows[5] = {
 
 MainWindow::MainWindow(ClientNode& node) : node_(node) {
   setWindowTitle(ClientNode::WindowTitle());
+  setWindowIcon(LoadProgramIcon());
   setObjectName(QString::fromLatin1(ClientNode::kWindowClass));
   resize(460, 420);
 
@@ -195,22 +196,7 @@ void MainWindow::SetEntryText(MenuEntry entry, const QString& text) {
   for (auto it = b; it != e; ++it) it->second->setText(text);
 }
 
-QIcon MainWindow::TrayIcon(int index) {
-  const QString resource = QStringLiteral(":/icons/client_%1.png").arg(index);
-  if (QFile::exists(resource)) return QIcon(resource);
-  // Drawn stand-ins, one colour per state.
-  static const QColor colours[9] = {QColor(40, 170, 60),  QColor(130, 130, 130), QColor(230, 200, 40),
-                                    QColor(240, 150, 30), QColor(60, 140, 230),  QColor(60, 200, 200),
-                                    QColor(200, 60, 60),  QColor(150, 200, 60),  QColor(120, 20, 20)};
-  QPixmap pm(32, 32);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setBrush(colours[qBound(0, index, 8)]);
-  p.setPen(QPen(Qt::black, 2));
-  p.drawEllipse(3, 3, 26, 26);
-  return QIcon(pm);
-}
+QIcon MainWindow::TrayIcon(int index) { return LoadTrayIcon(index); }
 
 bool MainWindow::AddIcon(int icon, const QString& toolTip) {
   trayIcon_ = icon;
