@@ -53,7 +53,7 @@ class Conversation : public ::testing::Test {
     farm = std::make_unique<ServerFarm>(servers);
     ASSERT_TRUE(farm->Listening());
     farm->script.reply = [this](const QString& line, int) { return normal(line); };
-    node = std::make_unique<TestNode>(farm->Hosts());
+    node = std::make_unique<TestNode>(farm->Hosts(), farm->Port());
     node->ctx.settings.Area_Code = 27;
   }
   // Runs one conversation and waits until it ended (purpose 0, link closed).

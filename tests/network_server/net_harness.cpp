@@ -30,6 +30,7 @@ void Pump(int ms) {
 
 ServerFarm::ServerFarm(int count, quint16 port, const QString& firstAddress) {
   const QHostAddress first(firstAddress);
+  port_ = port;
   listening_ = true;
   for (int i = 0; i < count; ++i) {
     const QHostAddress address(first.toIPv4Address() + static_cast<quint32>(i));
@@ -38,8 +39,13 @@ ServerFarm::ServerFarm(int count, quint16 port, const QString& firstAddress) {
     auto server = std::make_unique<QTcpServer>();
     QTcpServer* raw = server.get();
     connect(raw, &QTcpServer::newConnection, this, [this, raw, host] { OnConnection(raw, host); });
-    // Another test program may hold the address for a moment: retry.
-    bool ok = WaitUntil([&] { return raw->listen(address, port); }, 20000);
+    // Another test program may hold the port for a moment: retry; if it
+    // stays taken, move the whole farm to a free port.
+    bool ok = WaitUntil([&] { return raw->listen(address, port_); }, 5000);
+    if (!ok && i == 0 && port_ != 0) {
+      ok = raw->listen(address, 0);
+      port_ = raw->serverPort();
+    }
     listening_ = listening_ && ok;
     servers_.push_back(std::move(server));
   }

@@ -49,8 +49,11 @@ class ServerFarm : public QObject {
   ~ServerFarm() override;
   // Host names of the servers, for the client's list.
   QStringList Hosts() const { return hosts_; }
-  // True when every server listens (waits while another test holds a port).
+  // True when every server listens.
   bool Listening() const { return listening_; }
+  // The port the servers listen on: the one asked for, or, when another
+  // program holds it for long (a local demo network on 6910), a free one.
+  quint16 Port() const { return port_; }
 
   Script script;
   QStringList lines;               // every request line, in arrival order
@@ -66,6 +69,7 @@ class ServerFarm : public QObject {
   QStringList hosts_;
   std::vector<std::unique_ptr<QTcpServer>> servers_;
   bool listening_ = false;
+  quint16 port_ = 0;
 };
 
 // The client side: a node context with recording screens, peer links and

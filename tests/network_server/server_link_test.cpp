@@ -219,7 +219,7 @@ TEST(ServerLinkWait, ConnectsFromTheBindAddress) {
   ServerFarm farm(1, 6910, QStringLiteral("127.0.0.2"));
   ASSERT_TRUE(farm.Listening());
   farm.script.greeting = [](int) { return QList<QByteArray>{}; };
-  TestNode node(farm.Hosts());
+  TestNode node(farm.Hosts(), farm.Port());
   node.link->SetBindAddress(QHostAddress(QStringLiteral("127.0.0.9")));
   node.link->ConnectServer(kPurposeEcho);
   ASSERT_TRUE(WaitUntil([&farm] { return farm.Connections() == 1; }));
