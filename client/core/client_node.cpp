@@ -68,7 +68,7 @@ bool ClientNode::ShowBox(const QString& text, int icon, bool yesNo, bool default
 void ClientNode::Startup() {
   Log& log = ctx_.log;
   // 1. Tray icon.
-  if (ctx_.ui.tray) ctx_.ui.tray->AddIcon(1, ProgramTitle() + kCrLf + QStringLiteral("接続されていません。"));
+  if (ctx_.ui.tray) ctx_.ui.tray->AddIcon(1, QStringLiteral("接続されていません。"));
 
   // 2.1 Title.
   log.WriteLog(ProgramTitle(), 1);

@@ -198,9 +198,17 @@ void MainWindow::SetEntryText(MenuEntry entry, const QString& text) {
 
 QIcon MainWindow::TrayIcon(int index) { return LoadTrayIcon(index); }
 
+namespace {
+// The program and build on the first line, then the text; the tray shows at
+// most 128 characters.
+QString TipText(const QString& text) {
+  return (ClientNode::ProgramTitle() + QStringLiteral("\r\n") + text).left(127);
+}
+}  // namespace
+
 bool MainWindow::AddIcon(int icon, const QString& toolTip) {
   trayIcon_ = icon;
-  trayTip_ = toolTip;
+  if (!toolTip.isEmpty()) trayTip_ = TipText(toolTip);
   if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
   if (!tray_) {
     tray_ = new QSystemTrayIcon(this);
@@ -216,19 +224,21 @@ bool MainWindow::AddIcon(int icon, const QString& toolTip) {
     });
   }
   tray_->setIcon(TrayIcon(icon));
-  tray_->setToolTip(toolTip);
+  tray_->setToolTip(trayTip_);
   tray_->show();
   return true;
 }
 
 void MainWindow::SetIcon(int icon) {
+  if (icon < 0) return;  // -1 keeps the picture
   trayIcon_ = icon;
   if (tray_) tray_->setIcon(TrayIcon(icon));
 }
 
 void MainWindow::SetToolTip(const QString& toolTip) {
-  trayTip_ = toolTip;
-  if (tray_) tray_->setToolTip(toolTip);
+  if (toolTip.isEmpty()) return;
+  trayTip_ = TipText(toolTip);
+  if (tray_) tray_->setToolTip(trayTip_);
 }
 
 void MainWindow::RemoveIcon() {

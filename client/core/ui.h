@@ -22,6 +22,8 @@ class LogView {
   virtual void ShowLogText(const QString& boxText) = 0;
 };
 
+// Tip texts are the line shown under the program title; an empty text
+// leaves the tip as it is.
 class TrayView {
  public:
   virtual ~TrayView() = default;

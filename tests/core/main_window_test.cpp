@@ -77,6 +77,12 @@ TEST_F(MainWindowTest, MenusCarryEveryEntryAndTheirStartState) {
     }
   EXPECT_FALSE(connect->isEnabled());
 
+  window_->AddIcon(1, QStringLiteral("接続されていません。"));
+  window_->SetToolTip(QString());
+  EXPECT_EQ(window_->TrayToolTip(), QStringLiteral("Orvalis Beta3(Rev11)\r\n接続されていません。"));
+  window_->SetToolTip(QStringLiteral("接続中 総参加:5 接続:2"));
+  EXPECT_EQ(window_->TrayToolTip(), QStringLiteral("Orvalis Beta3(Rev11)\r\n接続中 総参加:5 接続:2"));
+
   connect->setEnabled(true);
   connect->trigger();
   EXPECT_EQ(connects_, QList<int>{1});
