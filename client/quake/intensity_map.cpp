@@ -68,6 +68,28 @@ void PrintWithHalo(QPainter& p, const QFontMetrics& fm, int x, int y, const QStr
   p.drawText(QPoint(x, y + fm.ascent()), text);
 }
 
+// First and last rows of ink of `text` printed with its top left at (0, 0);
+// (0, -1) for a text without ink.
+std::pair<int, int> InkRows(const QFont& font, const QFontMetrics& fm, const QString& text) {
+  QImage probe(std::max(1, fm.horizontalAdvance(text) + 4), fm.height() + 4, QImage::Format_RGB32);
+  probe.fill(Qt::black);
+  {
+    QPainter p(&probe);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QPoint(0, fm.ascent()), text);
+  }
+  int top = -1, bottom = -1;
+  for (int y = 0; y < probe.height(); ++y)
+    for (int x = 0; x < probe.width(); ++x)
+      if (probe.pixel(x, y) != qRgb(0, 0, 0)) {
+        if (top < 0) top = y;
+        bottom = y;
+        break;
+      }
+  return top < 0 ? std::pair(0, -1) : std::pair(top, bottom);
+}
+
 }  // namespace
 
 bool DrawIntensityMarks(QImage& map, const QStringList& header, const QString& pointList,
@@ -84,6 +106,15 @@ bool DrawIntensityMarks(QImage& map, const QStringList& header, const QString& p
   const QFont font = MarkFont();
   p.setFont(font);
   const QFontMetrics fm(font);
+  // The bar's offsets (5 below, 15 above) are meant for a font whose "_"
+  // sits 10 rows below its top and whose numerals fill rows 3 to 10. For
+  // the font at hand the bar is moved so that it keeps one clear row (its
+  // halo) from the numeral's ink: above it for the upper kind, below it for
+  // the lower.
+  const auto bar = InkRows(font, fm, QStringLiteral("_"));
+  const auto digit = InkRows(font, fm, QStringLiteral("5"));
+  const int upperShift = (digit.first - 2) - bar.second - (-15 + 6);
+  const int lowerShift = (digit.second + 2) - bar.first - (-5 + 6);
   QString current;
   QColor colour(0, 0, 0);
   IntensityMark mark = MarkOf(QString());
@@ -112,7 +143,9 @@ bool DrawIntensityMarks(QImage& map, const QStringList& header, const QString& p
     if (mark.kind == MarkKind::Estimated) continue;
     PrintWithHalo(p, fm, x - 3, y - 6, mark.numeral);
     if (mark.kind == MarkKind::Lower || mark.kind == MarkKind::Upper)
-      PrintWithHalo(p, fm, x - 4, y - mark.barOffset, QStringLiteral("_"));
+      PrintWithHalo(p, fm, x - 4,
+                    y - mark.barOffset + (mark.kind == MarkKind::Upper ? upperShift : lowerShift),
+                    QStringLiteral("_"));
   }
   return true;
 }

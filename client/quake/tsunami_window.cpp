@@ -39,6 +39,11 @@ TsunamiWindow::TsunamiWindow(const QuakeAssets& assets, QWidget* parent)
   });
   text_ = new QPlainTextEdit(this);
   text_->setReadOnly(true);
+  // The level headings are laid out for a fixed-width font.
+  QFont fixed = text_->font();
+  fixed.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("Monospace")});
+  fixed.setStyleHint(QFont::TypeWriter);
+  text_->setFont(fixed);
   blink_.setSingleShot(true);
   connect(&blink_, &QTimer::timeout, this, &TsunamiWindow::BlinkStep);
   resize(kMargin * 3 + kCoastMapWidth + kSideWidth, kMargin * 3 + kCoastMapHeight + 200);

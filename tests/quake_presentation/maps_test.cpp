@@ -3,6 +3,7 @@
 
 #include "client/quake/coast_map.h"
 #include "client/quake/intensity_map.h"
+#include "qstring_print.h"
 #include "stand_in_assets.h"
 
 namespace orva::quake {

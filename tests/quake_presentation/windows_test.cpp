@@ -14,6 +14,7 @@
 #include "client/quake/quake_window.h"
 #include "client/quake/ticker.h"
 #include "client/quake/tsunami_window.h"
+#include "qstring_print.h"
 #include "stand_in_assets.h"
 
 namespace orva::quake {
