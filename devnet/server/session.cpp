@@ -57,7 +57,7 @@ void ServerSession::OnReadyRead() {
     Close(QStringLiteral("line too long"));
     return;
   }
-  idleTimer_.start();
+  if (!waiting_) idleTimer_.start();
   Pump();
 }
 
@@ -223,6 +223,7 @@ void ServerSession::OnPortCheck(const Request& r) {
   }
   peerId_ = *id;
   waiting_ = true;
+  idleTimer_.stop();  // the client rightly waits for the answer
   auto* probe = new PortProbe(peerAddress_, static_cast<quint16>(*port), server_->SourceAddress(),
                               server_->Config().portCheckTimeoutMs, this);
   const qint32 peer = *id;
@@ -233,6 +234,7 @@ void ServerSession::OnPortCheck(const Request& r) {
     Log(QStringLiteral("port %1 %2").arg(p).arg(reachable ? QStringLiteral("reachable")
                                                          : QStringLiteral("not reachable")));
     waiting_ = false;
+    idleTimer_.start();
     Reply(234, reachable ? QStringLiteral("1") : QStringLiteral("0"));
     Pump();
   });
