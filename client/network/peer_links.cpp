@@ -165,6 +165,7 @@ void PeerLinks::ReleaseSlot(int slot) {
   s.buffer.clear();
   s.stage = kFree;
   s.remotePeerId = 0;
+  s.reading = false;
 }
 
 void PeerLinks::CloseHandling(int slot) {
@@ -296,7 +297,15 @@ void PeerLinks::OnConnected(QTcpSocket* socket) {
 void PeerLinks::ConnectToPeers(const QStringList& entries) {
   CreateSlots();
   try {
+    auto linked = [this] {
+      int inUse = 0;
+      for (int i = 1; i < static_cast<int>(slots_.size()); ++i) inUse += InUse(i) ? 1 : 0;
+      return inUse;
+    };
     for (const QString& entry : entries) {
+      // More than 3 links: no further attempts (also when that was so
+      // before the first entry).
+      if (linked() > 3) break;
       const int slot = FreeSlot();
       if (slot == 0) continue;
       const QStringList parts = entry.split(QLatin1Char(','));
@@ -325,9 +334,6 @@ void PeerLinks::ConnectToPeers(const QStringList& entries) {
         slots_[slot].remotePeerId = peerId;
         slots_[slot].ownLink = true;
       }
-      int inUse = 0;
-      for (int i = 1; i < static_cast<int>(slots_.size()); ++i) inUse += InUse(i) ? 1 : 0;
-      if (inUse > 3) break;
     }
     ctx_.WriteLog(QStringLiteral("計%1ピアと接続しました").arg(ctx_.net.connectedPeers), 1);
   } catch (const std::exception& e) {

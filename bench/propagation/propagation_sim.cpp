@@ -1,0 +1,247 @@
+// Propagation simulator: N client nodes (default 200, up to 1000) in one
+// process, each on its own 127.x.y.z address with real peer links, join
+// through an in-process development server; once the links have settled
+// the server publishes one signed quake bulletin into the network at one
+// node. For every node the program notes when it accepted the bulletin and
+// the hop count it came with, and prints the figures.
+//
+//   bench_propagation [N] [--batch B] [--full-total]
+//
+// --full-total gives every node the final network size as its total peer
+// count (hop limit N/20 + 5); by default each node keeps the total that the
+// server reported when it joined, as a real network does.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpServer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#if defined(__unix__)
+#include <sys/resource.h>
+#endif
+
+#include "client/network/network_profile.h"
+#include "client/network/peer_links.h"
+#include "client/network/peer_relay.h"
+#include "client/network/join_sequence.h"
+#include "client/network/server_link.h"
+#include "client/signed/built_in_keys.h"
+#include "client/signed/signed_data.h"
+#include "devnet/server/network_server.h"
+#include "platform/timing.h"
+
+namespace {
+
+using namespace orva;
+
+void RaiseOpenFileLimit() {
+#if defined(__unix__)
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+#endif
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    ProcessEventsAndSleep(1);
+  }
+  return true;
+}
+
+struct SimNode {
+  SimNode(const QString& addr, const QString& server, quint16 serverPort) : address(addr) {
+    ctx.programFolder = QStringLiteral("/tmp/");
+    ctx.settings.Server_Timeout = 5000;
+    ctx.settings.Peer_Timeout = 2000;
+    ctx.settings.Port_Listen = 1;
+    ctx.settings.Use_UPnP = 0;
+    ctx.log.SetLevel(5);  // quiet
+    profile = ClientNetworkProfile();
+    profile.servers = {server};
+    profile.serverPort = serverPort;
+    {
+      QTcpServer probe;
+      probe.listen(QHostAddress(addr), 0);
+      ctx.settings.Listen_Port = probe.serverPort();
+    }
+    links = std::make_unique<PeerLinks>(ctx, profile);
+    links->SetLocalAddress(QHostAddress(addr));
+    links->CreateSlots();
+    signedData = std::make_unique<SignedData>(ctx, ClientServerKeys());
+    relay = std::make_unique<PeerRelay>(ctx, profile, *links, *signedData);
+    server_ = std::make_unique<ServerLink>(ctx, profile, *links);
+    server_->SetServers(profile.servers);
+    server_->SetBindAddress(QHostAddress(addr));
+    server_->Sequence().SetRegionCountsHook([this](const QString& l) { relay->Regions().ApplyRegionCounts(l); });
+    // Count every quake line that arrives, accepted or not.
+    links->SetLineHandler([this](int code, qint64 hops, const QString& rest, const QStringList& f, int slot) {
+      if (code == 551) ++quakeLines;
+      relay->DispatchPeerItem(code, hops, rest, f, slot);
+    });
+    relay->Hooks().itemAccepted = [this](int code, qint64 hops, const QString&, int) {
+      if (code != 551 || acceptedAtMs >= 0) return;
+      acceptedAtMs = clock->elapsed();
+      acceptedHops = hops;
+    };
+  }
+  ~SimNode() {
+    server_.reset();
+    relay.reset();
+    links.reset();
+  }
+  void Join() { server_->ConnectServer(kPurposeJoin); }
+  bool JoinDone() const { return ctx.net.linkPurpose == kPurposeNone; }
+  int Links() const {
+    int n = 0;
+    for (int s = 1; s <= links->SlotCount(); ++s) n += links->IsComplete(s) ? 1 : 0;
+    return n;
+  }
+
+  QString address;
+  NodeContext ctx;
+  NetworkProfile profile;
+  std::unique_ptr<PeerLinks> links;
+  std::unique_ptr<SignedData> signedData;
+  std::unique_ptr<PeerRelay> relay;
+  std::unique_ptr<ServerLink> server_;
+  const QElapsedTimer* clock = nullptr;
+  qint64 acceptedAtMs = -1;
+  qint64 acceptedHops = 0;
+  int quakeLines = 0;
+};
+
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * (v.size() - 1) + 0.5));
+  return v[i];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  RaiseOpenFileLimit();
+  int n = 200;
+  int batch = 10;
+  bool fullTotal = false;
+  const QStringList args = app.arguments();
+  for (int i = 1; i < args.size(); ++i) {
+    if (args[i] == QStringLiteral("--batch") && i + 1 < args.size()) batch = args[++i].toInt();
+    else if (args[i] == QStringLiteral("--full-total")) fullTotal = true;
+    else n = args[i].toInt();
+  }
+  n = std::clamp(n, 2, 1000);
+  batch = std::clamp(batch, 1, 50);
+
+  devnet::ServerConfig config;
+  config.bindAddress = QHostAddress(QStringLiteral("127.0.255.1"));
+  config.sourceAddress = QHostAddress(QStringLiteral("127.0.255.2"));
+  config.port = 0;
+  config.adminEnabled = false;
+  config.keyDir = QStringLiteral(ORVA_SOURCE_DIR "/devnet/keys");
+  config.fanout = 1;  // the bulletin enters the network at one node
+  config.regionIntervalMs = 0;
+  config.sweepIntervalMs = 3600000;
+  config.idleTimeoutMs = 60000;
+  config.quiet = true;
+  devnet::NetworkServer server(config);
+  QString error;
+  if (!server.Start(&error)) {
+    std::fprintf(stderr, "server: %s\n", qPrintable(error));
+    return 1;
+  }
+
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<std::unique_ptr<SimNode>> nodes;
+  for (int i = 0; i < n; ++i) {
+    const QString addr = QStringLiteral("127.1.%1.%2").arg(i / 250).arg(i % 250 + 1);
+    nodes.push_back(std::make_unique<SimNode>(addr, QStringLiteral("127.0.255.1"), server.Port()));
+    nodes.back()->clock = &clock;
+  }
+  for (int first = 0; first < n; first += batch) {
+    const int last = std::min(n, first + batch);
+    for (int i = first; i < last; ++i) nodes[i]->Join();
+    if (!WaitUntil([&] {
+          for (int i = first; i < last; ++i)
+            if (!nodes[i]->JoinDone()) return false;
+          return true;
+        }, 60000)) {
+      std::fprintf(stderr, "join of nodes %d..%d did not finish\n", first, last - 1);
+    }
+  }
+  const qint64 joinMs = clock.elapsed();
+  // Let the last handshakes finish.
+  WaitUntil([] { return false; }, 1000);
+  if (fullTotal)
+    for (auto& node : nodes) node->ctx.net.totalPeers = n;
+
+  std::vector<int> linkCounts;
+  int joined = 0;
+  for (auto& node : nodes) {
+    linkCounts.push_back(node->Links());
+    joined += node->ctx.net.ownPeerId != 0 ? 1 : 0;
+  }
+
+  bool published = false;
+  const qint64 publishAt = clock.elapsed();
+  server.Publish(551, {QStringLiteral("12日05時17分,6強,1,4,宮城県沖,40km,7.4,0,N38.3,E141.9,気象庁"),
+                       QStringLiteral("-宮城県,+6強,*栗原市築館")},
+                 [&](const devnet::PublishResult&) { published = true; });
+  auto reached = [&] {
+    int r = 0;
+    for (auto& node : nodes) r += node->acceptedAtMs >= 0 ? 1 : 0;
+    return r;
+  };
+  // Until everybody has it and the relays are quiet, or 60 s.
+  WaitUntil([&] {
+    if (reached() < n) return false;
+    for (auto& node : nodes)
+      if (node->relay->QueuedLines() > 0) return false;
+    return true;
+  }, 60000);
+  WaitUntil([] { return false; }, 500);
+
+  qint64 t0 = -1;
+  for (auto& node : nodes)
+    if (node->acceptedAtMs >= 0 && (t0 < 0 || node->acceptedAtMs < t0)) t0 = node->acceptedAtMs;
+  std::vector<double> times, hops, dups;
+  for (auto& node : nodes) {
+    if (node->acceptedAtMs < 0) continue;
+    times.push_back(static_cast<double>(node->acceptedAtMs - t0));
+    hops.push_back(static_cast<double>(node->acceptedHops));
+    dups.push_back(node->quakeLines - 1);
+  }
+  double linkSum = 0;
+  for (int l : linkCounts) linkSum += l;
+  std::sort(linkCounts.begin(), linkCounts.end());
+
+  std::printf("nodes                  %d (joined %d, join phase %.1f s)\n", n, joined, joinMs / 1000.0);
+  std::printf("hop limits             %s\n", fullTotal ? "N/20+5 everywhere" : "from each node's join-time total");
+  std::printf("links per node         mean %.2f, min %d, median %d, max %d\n", linkSum / n, linkCounts.front(),
+              linkCounts[linkCounts.size() / 2], linkCounts.back());
+  std::printf("reached                %d of %d (%.1f %%)\n", reached(), n, 100.0 * reached() / n);
+  std::printf("arrival after entry    median %.0f ms, p99 %.0f ms, max %.0f ms\n", Percentile(times, 0.5),
+              Percentile(times, 0.99), Percentile(times, 1.0));
+  std::printf("entry after publish    %lld ms\n", static_cast<long long>(t0 - publishAt));
+  std::printf("hop count on arrival   median %.0f, p99 %.0f, max %.0f\n", Percentile(hops, 0.5),
+              Percentile(hops, 0.99), Percentile(hops, 1.0));
+  double dupSum = 0;
+  for (double d : dups) dupSum += d;
+  std::printf("duplicates per node    mean %.2f, max %.0f\n", dups.empty() ? 0 : dupSum / dups.size(),
+              Percentile(dups, 1.0));
+  std::printf("published              %s\n", published ? "yes" : "no");
+  nodes.clear();
+  return reached() == n ? 0 : 2;
+}
