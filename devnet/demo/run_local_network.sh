@@ -25,7 +25,7 @@ if [ "$build" = 1 ]; then
   bash scripts/setup
   bash scripts/build
 fi
-program="$top/out/program"
+program="${ORVA_DEMO_PROGRAMS:-$top/out/program}"  # the installed program folder
 demo="$top/out/demo"
 mkdir -p "$demo"
 
