@@ -1,14 +1,18 @@
 // Test main for tests that need a Qt application object: one QApplication
-// for the whole run (offscreen unless a platform is set), destroyed before
-// the process exits. Headless platform and silent audio unless chosen.
+// for the whole run, destroyed before the process exits.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
+#include "test_environment.h"
+
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  orva::test::TestEnvironment environment;
+  int result = 0;
+  {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    result = RUN_ALL_TESTS();
+  }
+  return result;
 }

@@ -1,12 +1,10 @@
-// Test main for tests without a Qt application object. Sets the headless
-// platform and the silent audio driver unless the caller chose others.
+// Test main for tests without a Qt application object.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include "test_environment.h"
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  orva::test::TestEnvironment environment;
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
