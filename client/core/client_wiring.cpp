@@ -36,6 +36,7 @@ ClientWiring::ClientWiring(ClientNode& node) : node_(node) {
   tables_ = std::make_unique<Tables>();
   assets_ = std::make_unique<quake::TablesAssets>(*tables_);
   quake_ = std::make_unique<quake::QuakeRecord>(ctx);
+  quake_->knownPlace = [this](const QString& name) { return tables_->FindPoint(name) != nullptr; };
   tsunami_ = std::make_unique<quake::TsunamiRecord>(ctx);
 
   // Accepted items to their owners. The relay hands them over from inside

@@ -36,6 +36,10 @@ int FindPlace(const std::vector<PlaceRow>& places, const QString& name, bool con
   return -1;
 }
 
+KnownPlace PlaceNames(const std::vector<PlaceRow>& places) {
+  return [&places](const QString& name) { return FindPlace(places, name, false) >= 0; };
+}
+
 QImage BaseQuakeMap(const QuakeAssets& assets) {
   QImage map(kQuakeMapWidth, kQuakeMapHeight, QImage::Format_RGB32);
   map.fill(QColor(24, 40, 88));
@@ -97,6 +101,7 @@ bool DrawIntensityMarks(QImage& map, const QStringList& header, const QString& p
   const QStringList entries = PointEntries(pointList);
   const bool shorten = header.value(3) == u"4";
   const bool containment = header.value(2) == u"2";
+  const KnownPlace known = PlaceNames(places);
   // Nearest "+" entry before each position (-1: none).
   std::vector<int> plusBefore(entries.size(), -1);
   for (qsizetype i = 1; i < entries.size(); ++i)
@@ -131,7 +136,7 @@ bool DrawIntensityMarks(QImage& map, const QStringList& header, const QString& p
       }
     }
     if (m != u'*') continue;
-    const QString name = shorten ? MunicipalityName(entry.mid(1)) : entry.mid(1);
+    const QString name = shorten ? MunicipalityName(entry.mid(1), known) : entry.mid(1);
     const int row = FindPlace(places, name, containment);
     if (row < 0) continue;
     const int x = places[row].x;

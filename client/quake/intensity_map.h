@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "client/quake/quake_assets.h"
+#include "client/quake/quake_text.h"
 
 namespace orva::quake {
 
@@ -31,6 +32,9 @@ IntensityMark MarkOf(const QString& intensity);
 // Index of the first row named `name` (or, with `containment`, whose name
 // occurs inside `name`); -1 when none matches.
 int FindPlace(const std::vector<PlaceRow>& places, const QString& name, bool containment);
+
+// The names of `places` (kept by reference) for shortening station names.
+KnownPlace PlaceNames(const std::vector<PlaceRow>& places);
 
 // The base map "Q_MAP-AA" as a fresh 640 x 480 image (a plain sea colour
 // when the bitmap is missing).

@@ -56,7 +56,7 @@ void QuakeRecord::Present(const Quake& quake) {
   plan.header = TickerHeader(h);
   plan.title = TickerTitle(h);
   plan.scroll = s.Quake_Scroll == 1;
-  plan.lines = BreakTickerLines(TickerSentence(h, quake.pointList), plan.scroll);
+  plan.lines = BreakTickerLines(TickerSentence(h, quake.pointList, knownPlace), plan.scroll);
   plan.scrollIntervalMs = s.Quake_ScrollInt;
   plan.scrollStep = s.Quake_ScrollSpd;
   plan.viewCount = s.Quake_ViewCount;

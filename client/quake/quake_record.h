@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "client/quake/bulletin_screens.h"
+#include "client/quake/quake_text.h"
 
 namespace orva {
 struct NodeContext;
@@ -24,6 +25,8 @@ class QuakeRecord {
   QuakeScreen* screen = nullptr;
   // Receives "QUAK " + header + ":" + point list (without line end).
   std::function<void(const QString& line)> notifyPlugins;
+  // Place names for the ticker's detail list; unset: the plain cut.
+  KnownPlace knownPlace;
 
   // An accepted 551 item, already forwarded: `header` is its third field,
   // `pointList` its fourth. A malformed header is logged and ends the

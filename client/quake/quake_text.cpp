@@ -27,9 +27,21 @@ QString MunicipalityName(QString name) {
   return name;
 }
 
+QString MunicipalityName(const QString& name, const KnownPlace& known) {
+  const QString plain = MunicipalityName(name);
+  if (!known || known(plain)) return plain;
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    const QChar c = name.at(i);
+    if (c != u'村' && c != u'町' && c != u'市' && c != u'区') continue;
+    const QString start = name.left(i + 1);
+    if (known(start)) return start;
+  }
+  return plain;
+}
+
 QStringList PointEntries(const QString& pointList) { return pointList.split(QLatin1Char(',')); }
 
-QString DetailText(const QString& pointList, bool lineBreaks, const QString& kind) {
+QString DetailText(const QString& pointList, bool lineBreaks, const QString& kind, const KnownPlace& known) {
   enum class Last { None, Area, Intensity, Place };
   Last last = Last::None;
   QString text;
@@ -52,7 +64,7 @@ QString DetailText(const QString& pointList, bool lineBreaks, const QString& kin
       text += (last == Last::Area ? QStringLiteral("震度") : QStringLiteral("   震度")) + body + u'：';
       last = Last::Intensity;
     } else if (m == u'*') {
-      const QString name = kind == u"4" ? MunicipalityName(body) : body;
+      const QString name = kind == u"4" ? MunicipalityName(body, known) : body;
       if (!listed.contains(name)) {
         if (last == Last::Place) text += u' ';
         text += name;
@@ -116,7 +128,7 @@ QString CopyText(const QuakeLabels& l, const QString& detailText) {
          kCrLf + QString(50, u'-') + kCrLf + detailText;
 }
 
-QString TickerSentence(const QStringList& h, const QString& pointList) {
+QString TickerSentence(const QStringList& h, const QString& pointList, const KnownPlace& known) {
   QString s = h[0] + QStringLiteral("、震度") + h[1] + QStringLiteral("の地震がありました。");
   if (h[2] == u"0")
     s += QStringLiteral("地震による津波の心配はありません。");
@@ -130,7 +142,7 @@ QString TickerSentence(const QStringList& h, const QString& pointList) {
     s += QStringLiteral(" 震源地は") + h[4] + QStringLiteral("で、深さは") + h[5] +
          QStringLiteral("、マグニチュードは") + h[6] + QStringLiteral("と推定されます。");
   if (h[7] == u"1") s += QStringLiteral(" 震度が訂正されました。");
-  s += QStringLiteral("  ") + DetailText(pointList, false, h[3]);
+  s += QStringLiteral("  ") + DetailText(pointList, false, h[3], known);
   return s;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace orva {
@@ -22,12 +23,25 @@ int IntensityRank(const QString& text);
 // Cuts a station name after the first "村", then "町", "市", "区".
 QString MunicipalityName(QString name);
 
+// Tells whether a name is the name of a row of the observation-point table.
+using KnownPlace = std::function<bool(const QString& name)>;
+
+// The municipality of a station name when the place names are at hand. The
+// plain cut above stops at the first of those characters, so it turns
+// "田村市船引町" into "田村" and "町田市中町" into "町", names of no place.
+// This keeps the plain cut when it names a known place; otherwise it takes
+// the shortest start of the name that ends in one of the four characters
+// and names a known place; when none does, the plain cut.
+QString MunicipalityName(const QString& name, const KnownPlace& known);
+
 // The point list split into its entries.
 QStringList PointEntries(const QString& pointList);
 
 // The detail list of a point list; `lineBreaks` starts each area on a new
-// line (CR LF); `kind` is header field 3.
-QString DetailText(const QString& pointList, bool lineBreaks, const QString& kind);
+// line (CR LF); `kind` is header field 3. With `known`, station names are
+// shortened by the place names (see above).
+QString DetailText(const QString& pointList, bool lineBreaks, const QString& kind,
+                   const KnownPlace& known = {});
 
 // Texts of the quake window. `kind` is empty when header field 3 names no
 // known kind: the window then keeps the kind it showed before.
@@ -49,7 +63,7 @@ QString CopyText(const QuakeLabels& labels, const QString& detailText);
 
 // The ticker: its sentence, its header and title, and the sentence broken
 // into lines for page mode (34 + 8) or scroll mode (420 + 40).
-QString TickerSentence(const QStringList& header, const QString& pointList);
+QString TickerSentence(const QStringList& header, const QString& pointList, const KnownPlace& known = {});
 QStringList BreakTickerLines(const QString& sentence, bool scroll);
 QString TickerHeader(const QStringList& header);
 QString TickerTitle(const QStringList& header);

@@ -111,7 +111,7 @@ void QuakeWindow::Present(const QStringList& header, const QString& pointList, b
   office_->setText(labels_.office);
   setWindowTitle(WindowTitle(kind_->text(), office_->text()));
 
-  detail_ = DetailText(pointList, true, header[3]);
+  detail_ = DetailText(pointList, true, header[3], PlaceNames(assets_.Places()));
   detailView_->setPlainText(QString(detail_).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
   // The marks are drawn on a copy and shown together when all are done.

@@ -87,6 +87,7 @@ TEST(IntensityMap, PlacesAndOrder) {
       {"the first of two rows of one name", QStringLiteral("-A,+4,*酒田市"), kHeader, {194, 302}, QColor(112, 224, 128)},
       {"not the second", QStringLiteral("-A,+4,*酒田市"), kHeader, {394, 402}, sea},
       {"a station in a detailed bulletin is drawn at its municipality", QStringLiteral("-A,+1,*稚内市宗谷岬"), kind4, {94, 102}, QColor(160, 224, 255)},
+      {"a municipality with 村 before 市 in its name", QStringLiteral("-A,+1,*田村市船引町"), kind4, {194, 102}, QColor(160, 224, 255)},
       {"not shortened in other kinds", QStringLiteral("-A,+1,*稚内市宗谷岬"), kHeader, {94, 102}, sea},
       {"containment when the epicentre is under investigation", QStringLiteral("-A,+2,*宮城県北部地方"), investigating, {494, 102}, QColor(160, 208, 255)},
       {"no containment otherwise", QStringLiteral("-A,+2,*宮城県北部地方"), kHeader, {494, 102}, sea},

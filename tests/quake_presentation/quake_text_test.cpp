@@ -20,6 +20,27 @@ TEST(MunicipalityName, CutsAfterVillageTownCityWard) {
   for (const auto& [in, out] : cases) EXPECT_EQ(MunicipalityName(QString::fromUtf8(in)), QString::fromUtf8(out)) << in;
 }
 
+TEST(MunicipalityName, KnownPlacesMendCutsThatNameNoPlace) {
+  const QStringList rows = {QStringLiteral("田村市"), QStringLiteral("町田市"), QStringLiteral("四日市市"),
+                            QStringLiteral("稚内市"), QStringLiteral("東村"), QStringLiteral("大崎市")};
+  const KnownPlace known = [&rows](const QString& n) { return rows.contains(n); };
+  const std::pair<const char*, const char*> cases[] = {
+      {"田村市船引町", "田村市"},  // the plain cut stops at 村
+      {"町田市中町", "町田市"},    // ... and at a leading 町
+      {"四日市市日永", "四日市市"},
+      {"稚内市宗谷岬", "稚内市"},  // the plain cut already names a place
+      {"東村山市本町", "東村"},    // a known plain cut is kept
+      {"大崎市古川三日町", "大崎市"},
+      {"渡島支庁北部", "渡島支庁北部"},
+      {"知らない町北", "知らない町"},  // no known start: the plain cut
+      {"", ""}};
+  for (const auto& [in, out] : cases)
+    EXPECT_EQ(MunicipalityName(QString::fromUtf8(in), known), QString::fromUtf8(out)) << in;
+  EXPECT_EQ(MunicipalityName(QStringLiteral("田村市船引町"), KnownPlace{}), QStringLiteral("田村"));
+  EXPECT_EQ(DetailText(QStringLiteral("-福島県,+5弱,*田村市船引町,*田村市常葉町"), true, QStringLiteral("4"), known),
+            QStringLiteral("[福島県]震度5弱：田村市"));
+}
+
 TEST(DetailText, Cases) {
   struct Case {
     const char* points;

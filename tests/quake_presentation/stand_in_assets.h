@@ -38,7 +38,7 @@ inline const QColor kCoastPlain(200, 200, 200);
 inline const QColor kLevel1(255, 255, 0);
 inline const QColor kLevel2(255, 0, 0);
 
-// Three places, two coasts. The mask of coast 1 is black in its left half
+// Places (one name twice), two coasts. The mask of coast 1 is black in its left half
 // only; coast 2's mask is black in its top half.
 inline StandInAssets MakeStandIns() {
   StandInAssets a;
@@ -46,7 +46,8 @@ inline StandInAssets MakeStandIns() {
               {QStringLiteral("仙台宮城野区"), 300, 200},
               {QStringLiteral("酒田市"), 200, 300},
               {QStringLiteral("酒田市"), 400, 400},
-              {QStringLiteral("宮城県北部"), 500, 100}};
+              {QStringLiteral("宮城県北部"), 500, 100},
+              {QStringLiteral("田村市"), 200, 100}};
   a.bitmaps[QStringLiteral("Q_MAP-AA")] = StandInAssets::Solid(640, 480, kSea);
   a.coasts = {{QStringLiteral("宮城県"), 100, 50}, {QStringLiteral("岩手県"), 200, 100}};
   a.bitmaps[QStringLiteral("TW_MAP")] = StandInAssets::Solid(400, 240, kCoastPlain);
