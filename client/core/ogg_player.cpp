@@ -5,18 +5,19 @@
 namespace orva {
 
 OggPlayer::OggPlayer(const QString& programFolder)
-    : library_(programFolder + QLatin1String(kLibraryFile)) {}
+    : path_(programFolder + QLatin1String(kLibraryFile)) {}
 
 bool OggPlayer::Probe() {
   if (probed_) return available_;
   probed_ = true;
   // The library keeps an audio thread of its own; it stays loaded for the
   // rest of the process (QLibrary does not unload on destruction).
-  if (!library_.load()) return false;
-  play_ = reinterpret_cast<OggPlayFn>(library_.resolve("OggPlay"));
-  setVolume_ = reinterpret_cast<OggSetVolumeFn>(library_.resolve("OggSetVolume"));
-  playbackPos_ = reinterpret_cast<OggGetPlaybackPosFn>(library_.resolve("OggGetPlaybackPos"));
-  end_ = reinterpret_cast<OggEndFn>(library_.resolve("OggEnd"));
+  library_ = std::make_unique<QLibrary>(path_);
+  if (!library_->load()) return false;
+  play_ = reinterpret_cast<OggPlayFn>(library_->resolve("OggPlay"));
+  setVolume_ = reinterpret_cast<OggSetVolumeFn>(library_->resolve("OggSetVolume"));
+  playbackPos_ = reinterpret_cast<OggGetPlaybackPosFn>(library_->resolve("OggGetPlaybackPos"));
+  end_ = reinterpret_cast<OggEndFn>(library_->resolve("OggEnd"));
   if (!play_ || !setVolume_ || !playbackPos_ || !end_) {
     play_ = nullptr;
     setVolume_ = nullptr;

@@ -6,6 +6,8 @@
 #include <QLibrary>
 #include <QString>
 
+#include <memory>
+
 #include "platform/oggplayer/oggplayer.h"
 
 namespace orva {
@@ -36,10 +38,15 @@ class OggPlayer {
   void End();
 
   // Full path of the library file this object loads.
-  QString LibraryPath() const { return library_.fileName(); }
+  QString LibraryPath() const { return path_; }
 
  private:
-  QLibrary library_;
+  QString path_;
+  // Made on the first probe only. A QLibrary that exists at exit makes Qt
+  // log through its plugin category while the process ends; a program that
+  // never logged before would start the logging registry then, after the
+  // objects it needs are gone, and crash on its way out.
+  std::unique_ptr<QLibrary> library_;
   bool probed_ = false;
   bool available_ = false;
   OggPlayFn play_ = nullptr;
