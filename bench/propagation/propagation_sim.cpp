@@ -11,6 +11,7 @@
 // count (hop limit N/20 + 5); by default each node keeps the total that the
 // server reported when it joined, as a real network does.
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpServer>
@@ -24,13 +25,12 @@
 #include <sys/resource.h>
 #endif
 
-#include "client/network/network_profile.h"
+#include "client/core/client_node.h"
+#include "client/core/client_wiring.h"
+#include "client/network/join_sequence.h"
 #include "client/network/peer_links.h"
 #include "client/network/peer_relay.h"
-#include "client/network/join_sequence.h"
 #include "client/network/server_link.h"
-#include "client/signed/built_in_keys.h"
-#include "client/signed/signed_data.h"
 #include "devnet/server/network_server.h"
 #include "platform/timing.h"
 
@@ -58,63 +58,61 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
   return true;
 }
 
+// One client node as the client program assembles it (ClientWiring), on
+// its own address, without start-up: no settings file, lock or screens.
 struct SimNode {
-  SimNode(const QString& addr, const QString& server, quint16 serverPort) : address(addr) {
-    ctx.programFolder = QStringLiteral("/tmp/");
-    ctx.settings.Server_Timeout = 5000;
-    ctx.settings.Peer_Timeout = 2000;
-    ctx.settings.Port_Listen = 1;
-    ctx.settings.Use_UPnP = 0;
-    ctx.log.SetLevel(5);  // quiet
-    profile = ClientNetworkProfile();
-    profile.servers = {server};
-    profile.serverPort = serverPort;
+  SimNode(const QString& addr, const QString& server, quint16 serverPort)
+      : address(addr), node(Options(addr, server, serverPort)), wiring(node) {
+    Settings& s = node.Context().settings;
+    s.Server_Timeout = 5000;
+    s.Peer_Timeout = 2000;
+    s.Port_Listen = 1;
+    s.Use_UPnP = 0;
+    s.Quake_Sound = 0;
+    s.Tidal_Sound = 0;
+    node.Context().log.SetLevel(5);  // quiet
     {
       QTcpServer probe;
       probe.listen(QHostAddress(addr), 0);
-      ctx.settings.Listen_Port = probe.serverPort();
+      s.Listen_Port = probe.serverPort();
     }
-    links = std::make_unique<PeerLinks>(ctx, profile);
-    links->SetLocalAddress(QHostAddress(addr));
-    links->CreateSlots();
-    signedData = std::make_unique<SignedData>(ctx, ClientServerKeys());
-    relay = std::make_unique<PeerRelay>(ctx, profile, *links, *signedData);
-    server_ = std::make_unique<ServerLink>(ctx, profile, *links);
-    server_->SetServers(profile.servers);
-    server_->SetBindAddress(QHostAddress(addr));
-    server_->Sequence().SetRegionCountsHook([this](const QString& l) { relay->Regions().ApplyRegionCounts(l); });
+    wiring.Peers().CreateSlots();
+    PeerRelay& relay = wiring.Relay();
     // Count every quake line that arrives, accepted or not.
-    links->SetLineHandler([this](int code, qint64 hops, const QString& rest, const QStringList& f, int slot) {
-      if (code == 551) ++quakeLines;
-      relay->DispatchPeerItem(code, hops, rest, f, slot);
-    });
-    relay->Hooks().itemAccepted = [this](int code, qint64 hops, const QString&, int) {
+    wiring.Peers().SetLineHandler(
+        [&relay, this](int code, qint64 hops, const QString& rest, const QStringList& f, int slot) {
+          if (code == 551) ++quakeLines;
+          relay.DispatchPeerItem(code, hops, rest, f, slot);
+        });
+    relay.Hooks().itemAccepted = [this](int code, qint64 hops, const QString&, int) {
       if (code != 551 || acceptedAtMs >= 0) return;
       acceptedAtMs = clock->elapsed();
       acceptedHops = hops;
     };
   }
-  ~SimNode() {
-    server_.reset();
-    relay.reset();
-    links.reset();
+  static NodeOptions Options(const QString& addr, const QString& server, quint16 serverPort) {
+    NodeOptions o;
+    o.programFolder = QDir::tempPath();
+    o.headless = true;
+    o.singleInstance = false;
+    o.servers = {server};
+    o.serverPort = serverPort;
+    o.bindAddress = addr;
+    return o;
   }
-  void Join() { server_->ConnectServer(kPurposeJoin); }
-  void Echo() { server_->ConnectServer(kPurposeEcho); }
-  bool JoinDone() const { return ctx.net.linkPurpose == kPurposeNone; }
-  int Links() const {
+  void Join() { wiring.Server().ConnectServer(kPurposeJoin); }
+  void Echo() { wiring.Server().ConnectServer(kPurposeEcho); }
+  NetworkState& Net() { return node.Context().net; }
+  bool JoinDone() { return Net().linkPurpose == kPurposeNone; }
+  int Links() {
     int n = 0;
-    for (int s = 1; s <= links->SlotCount(); ++s) n += links->IsComplete(s) ? 1 : 0;
+    for (int s = 1; s <= wiring.Peers().SlotCount(); ++s) n += wiring.Peers().IsComplete(s) ? 1 : 0;
     return n;
   }
 
   QString address;
-  NodeContext ctx;
-  NetworkProfile profile;
-  std::unique_ptr<PeerLinks> links;
-  std::unique_ptr<SignedData> signedData;
-  std::unique_ptr<PeerRelay> relay;
-  std::unique_ptr<ServerLink> server_;
+  ClientNode node;
+  ClientWiring wiring;
   const QElapsedTimer* clock = nullptr;
   qint64 acceptedAtMs = -1;
   qint64 acceptedHops = 0;
@@ -189,7 +187,7 @@ int main(int argc, char** argv) {
   // echo with the server, which hands out a new peer list.
   std::vector<SimNode*> lonely;
   for (auto& node : nodes)
-    if (node->ctx.net.connectedPeers < 2) lonely.push_back(node.get());
+    if (node->Net().connectedPeers < 2) lonely.push_back(node.get());
   for (size_t first = 0; first < lonely.size(); first += batch) {
     const size_t last = std::min(lonely.size(), first + batch);
     for (size_t i = first; i < last; ++i) lonely[i]->Echo();
@@ -201,13 +199,13 @@ int main(int argc, char** argv) {
   }
   WaitUntil([] { return false; }, 1000);
   if (fullTotal)
-    for (auto& node : nodes) node->ctx.net.totalPeers = n;
+    for (auto& node : nodes) node->Net().totalPeers = n;
 
   std::vector<int> linkCounts;
   int joined = 0;
   for (auto& node : nodes) {
     linkCounts.push_back(node->Links());
-    joined += node->ctx.net.ownPeerId != 0 ? 1 : 0;
+    joined += node->Net().ownPeerId != 0 ? 1 : 0;
   }
 
   bool published = false;
@@ -224,7 +222,7 @@ int main(int argc, char** argv) {
   WaitUntil([&] {
     if (reached() < n) return false;
     for (auto& node : nodes)
-      if (node->relay->QueuedLines() > 0) return false;
+      if (node->wiring.Relay().QueuedLines() > 0) return false;
     return true;
   }, 60000);
   WaitUntil([] { return false; }, 500);

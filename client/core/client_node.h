@@ -25,6 +25,7 @@ struct NodeOptions {
   bool headless = false;
   QStringList servers;    // replaces the built-in server list when not empty
   QString bindAddress;    // local address for server and peer sockets
+  quint16 serverPort = 0; // replaces the network's server port when not 0
   bool singleInstance = true;  // tests that run many nodes turn this off
 };
 

@@ -23,6 +23,7 @@ ClientWiring::ClientWiring(ClientNode& node) : node_(node) {
 
   profile_ = std::make_unique<NetworkProfile>(ClientNetworkProfile());
   if (!options.servers.isEmpty()) profile_->servers = options.servers;
+  if (options.serverPort != 0) profile_->serverPort = options.serverPort;
 
   peers_ = std::make_unique<PeerLinks>(ctx, *profile_);
   server_ = std::make_unique<ServerLink>(ctx, *profile_, *peers_);
