@@ -6,11 +6,11 @@
 #include <QTimer>
 
 #include "client/core/client_node.h"
-#include "fake_ui.h"
 #include "platform/cp932.h"
+#include "tests/support/recording_ui.h"
 
 using namespace orva;
-using orva::test::FakeUi;
+using orva::test::RecordingUi;
 
 namespace {
 
@@ -24,7 +24,7 @@ class Lifecycle : public ::testing::Test {
     o.headless = headless;
     auto node = std::make_unique<ClientNode>(o);
     node->Context().ui = ui_.All();
-    node->Context().log.SetViews(&ui_, &ui_);
+    node->Context().log.SetViews(&ui_.log, &ui_.status);
     node->Hooks().connectServer = [this](int purpose) { connects_ << purpose; };
     node->Hooks().createPeerSockets = [this] { socketsCreated_ = true; };
     return node;
@@ -40,7 +40,7 @@ class Lifecycle : public ::testing::Test {
   }
 
   QTemporaryDir dir_;
-  FakeUi ui_;
+  RecordingUi ui_;
   QList<int> connects_;
   bool socketsCreated_ = false;
 };
@@ -52,33 +52,33 @@ TEST_F(Lifecycle, OlderVersionShowsUpdateNoticeAndSavesKeepingLogLevel) {
                                "[Connection/接続]\r\nIn_TaskTray=0\r\n"));
   auto node = MakeNode();
   node->Startup();
-  EXPECT_TRUE(ui_.windowCalls.contains(QStringLiteral("notice")));
+  EXPECT_TRUE(ui_.windows.calls.contains(QStringLiteral("notice")));
   EXPECT_TRUE(ReadSettings().contains("Software_Version=3.1011\r\n"));
   EXPECT_TRUE(ReadSettings().contains("LogLevel=0\r\n"));
   EXPECT_EQ(connects_, QList<int>{1});  // Auto_Connect default 1
-  EXPECT_EQ(ui_.windowCalls.filter(QStringLiteral("hide")).size(), 0);
+  EXPECT_EQ(ui_.windows.calls.filter(QStringLiteral("hide")).size(), 0);
 
   // The same build starting again shows no notice.
-  ui_.windowCalls.clear();
+  ui_.windows.calls.clear();
   node.reset();
   auto again = MakeNode();
   again->Startup();
-  EXPECT_FALSE(ui_.windowCalls.contains(QStringLiteral("notice")));
+  EXPECT_FALSE(ui_.windows.calls.contains(QStringLiteral("notice")));
 }
 
 TEST_F(Lifecycle, VersionBeforeThreeAsksTheRegionQuestion) {
   for (const char* version : {"2", "30000"}) {
     SCOPED_TRACE(version);
     WriteSettings(QStringLiteral("[Version/バージョン]\r\nSoftware_Version=%1\r\n").arg(QLatin1String(version)));
-    ui_ = FakeUi{};
+    ui_ = RecordingUi{};
     connects_.clear();
-    ui_.answers = {BoxAnswer::No};
+    ui_.boxes.answers = {BoxAnswer::No};
     auto node = MakeNode();
     node->Startup();
-    ASSERT_EQ(ui_.boxes.size(), 1);
-    EXPECT_TRUE(ui_.boxes[0].startsWith(QStringLiteral("「Orvalis」の新しいバージョン\"Beta 3\"に更新されました。\r\n")));
-    EXPECT_TRUE(ui_.boxes[0].endsWith(QStringLiteral("\r\n\r\n「初期設定ウィザード」で地域を再設定しますか？")));
-    EXPECT_FALSE(ui_.windowCalls.contains(QStringLiteral("wizard")));
+    ASSERT_EQ(ui_.boxes.texts.size(), 1);
+    EXPECT_TRUE(ui_.boxes.texts[0].startsWith(QStringLiteral("「Orvalis」の新しいバージョン\"Beta 3\"に更新されました。\r\n")));
+    EXPECT_TRUE(ui_.boxes.texts[0].endsWith(QStringLiteral("\r\n\r\n「初期設定ウィザード」で地域を再設定しますか？")));
+    EXPECT_FALSE(ui_.windows.calls.contains(QStringLiteral("wizard")));
     EXPECT_EQ(connects_, QList<int>{1});
     EXPECT_TRUE(ReadSettings().contains(QByteArray("Software_Version=") + version));  // not saved
   }
@@ -86,11 +86,11 @@ TEST_F(Lifecycle, VersionBeforeThreeAsksTheRegionQuestion) {
 
 TEST_F(Lifecycle, YesToTheRegionQuestionHandsStartUpToTheWizard) {
   WriteSettings(QStringLiteral("[Connection/接続]\r\nAuto_Connect=1\r\n"));
-  ui_.answers = {BoxAnswer::Yes};
-  ui_.wizardAvailable = true;
+  ui_.boxes.answers = {BoxAnswer::Yes};
+  ui_.windows.wizardAvailable = true;
   auto node = MakeNode();
   node->Startup();
-  EXPECT_TRUE(ui_.windowCalls.contains(QStringLiteral("wizard")));
+  EXPECT_TRUE(ui_.windows.calls.contains(QStringLiteral("wizard")));
   EXPECT_TRUE(connects_.isEmpty());
   node->ContinueStartupAfterWizard();
   EXPECT_EQ(connects_, QList<int>{1});
@@ -99,10 +99,10 @@ TEST_F(Lifecycle, YesToTheRegionQuestionHandsStartUpToTheWizard) {
 TEST_F(Lifecycle, HeadlessWithoutSettingsUsesDefaultsAndWritesNothing) {
   auto node = MakeNode(/*headless=*/true);
   node->Startup();
-  EXPECT_FALSE(ui_.windowCalls.contains(QStringLiteral("wizard")));
+  EXPECT_FALSE(ui_.windows.calls.contains(QStringLiteral("wizard")));
   EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("Orva_Client.ini"))));
   EXPECT_EQ(connects_, QList<int>{1});
-  EXPECT_TRUE(ui_.logText.contains(QStringLiteral("|Orvalis Beta3(Rev11)\r\n")));
+  EXPECT_TRUE(ui_.log.text.contains(QStringLiteral("|Orvalis Beta3(Rev11)\r\n")));
   EXPECT_EQ(node->Context().log.StatusLine(), QStringLiteral("初期化が完了しました。"));
 }
 
@@ -114,10 +114,10 @@ TEST_F(Lifecycle, SecondCopyOfTheSameFolderEndsBeforeAnySocket) {
   bool upnp = false;
   auto second = MakeNode();
   second->Hooks().removePortMapping = [&] { upnp = true; };
-  ui_.boxes.clear();
+  ui_.boxes.texts.clear();
   second->Startup();
   EXPECT_TRUE(second->Ended());
-  EXPECT_EQ(ui_.boxes, QStringList{QStringLiteral("ソフトウェアは既に起動されています。")});
+  EXPECT_EQ(ui_.boxes.texts, QStringList{QStringLiteral("ソフトウェアは既に起動されています。")});
   EXPECT_FALSE(socketsCreated_);
   EXPECT_FALSE(upnp);
   EXPECT_FALSE(first->Ended());
@@ -137,7 +137,7 @@ TEST_F(Lifecycle, MainTimerContactsServerEveryMinuteWhileKeyExpiredOrFewPeers) {
   node->MainTimerTick();
   EXPECT_EQ(connects_, (QList<int>{2, 2}));
   EXPECT_EQ(ctx.status.Value(StatusField::KeyState), QStringLiteral("無効"));
-  EXPECT_EQ(ui_.trayTip, QStringLiteral("接続中 総参加:0 接続:3"));
+  EXPECT_EQ(ui_.tray.LastTip(), QStringLiteral("接続中 総参加:0 接続:3"));
 
   connects_.clear();
   ctx.net.key.expiry = ctx.ProtocolNow().addSecs(3600);
@@ -159,7 +159,7 @@ TEST_F(Lifecycle, CloseBoxMinimisesAndExitLeavesBeforeEnding) {
   node->Startup();
   node->CloseRequested(true);
   EXPECT_FALSE(node->Ended());
-  EXPECT_TRUE(ui_.windowCalls.contains(QStringLiteral("hide")));
+  EXPECT_TRUE(ui_.windows.calls.contains(QStringLiteral("hide")));
 
   NodeContext& ctx = node->Context();
   ctx.net.ownPeerId = 7;
@@ -174,8 +174,8 @@ TEST_F(Lifecycle, CloseBoxMinimisesAndExitLeavesBeforeEnding) {
   EXPECT_EQ(connects_, QList<int>{3});
   EXPECT_TRUE(node->Ended());
   EXPECT_EQ(ctx.life.quitState, 1);
-  EXPECT_FALSE(ui_.trayShown);
-  EXPECT_EQ(ui_.endedWith, 0);
+  EXPECT_FALSE(ui_.tray.shown);
+  EXPECT_EQ(ui_.windows.endedWith, 0);
 }
 
 TEST_F(Lifecycle, SecondExitDuringTheLeaveWaitEndsAtOnce) {
@@ -211,5 +211,5 @@ TEST_F(Lifecycle, UpdaterReplacementRenamesTheDeliveredUpdater) {
   QFile updated(dir_.filePath(QStringLiteral("Orva_Updater")));
   ASSERT_TRUE(updated.open(QIODevice::ReadOnly));
   EXPECT_EQ(updated.readAll(), "new");
-  EXPECT_TRUE(ui_.boxes.isEmpty());
+  EXPECT_TRUE(ui_.boxes.texts.isEmpty());
 }

@@ -276,7 +276,7 @@ TEST_F(Conversation, TooOldClientShowsTheBoxAndStops) {
   EXPECT_EQ(node->boxes.texts[0],
             "サーバーからバージョンが古いとエラーが返されました。\r\n\r\n当ソフトウェアのバージョンが古くなっている可能性が"
             "あります。\r\nアップデートチェックを実行してください。");
-  EXPECT_EQ(node->windows.mainShown, 1);
+  EXPECT_EQ(node->windows.Count(QStringLiteral("show")), 1);
 }
 
 // The first connection goes wrong in some way; the join starts over from

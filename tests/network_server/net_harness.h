@@ -18,7 +18,7 @@
 #include "client/network/network_profile.h"
 #include "client/network/peer_links.h"
 #include "client/network/server_link.h"
-#include "fake_ui.h"
+#include "tests/support/recording_ui.h"
 
 namespace orva::test {
 
@@ -84,10 +84,10 @@ struct TestNode {
   int LogCount(const QString& text) const { return static_cast<int>(log.count(text)); }
 
   NodeContext ctx;
-  FakeTray tray;
-  FakeMenus menus;
-  FakeBoxes boxes;
-  FakeWindows windows;
+  RecordingTray tray;
+  RecordingMenus menus;
+  RecordingBoxes boxes;
+  RecordingWindows windows;
   NetworkProfile profile;
   std::unique_ptr<PeerLinks> peers;
   std::unique_ptr<ServerLink> link;
